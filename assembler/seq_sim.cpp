@@ -1,0 +1,188 @@
+#include "assembler/seq_sim.h"
+
+#include "Logging.h"
+#include "seqprocessor/SeqProcessor.h"
+
+seq_sim::seq_sim(SeqProcessor* processor) : SeqSim(processor) {}
+
+seq_sim::~seq_sim() = default;
+
+bool seq_sim::simulate(int maxInstructions, std::string& errorMessage) {
+    rt_current = rt_info();
+    // clear() keeps the capacity, so a repeated run does not allocate again.
+    rt_entries.clear();
+    return SeqSim::simulate(maxInstructions, errorMessage);
+}
+
+bool seq_sim::processInstruction() {
+    if (!SeqSim::processInstruction()) {
+        return false;
+    }
+    const uint64_t word = fetchInstruction();
+    const auto found = processor->instructionSet.findForBinary(word);
+    if (!found) {
+        return true; // cannot happen: the base decoded the same word
+    }
+    const SeqInstructionDef& def = *found;
+    const std::string& m = def.mnemonic;
+    rt_current.name = m.c_str();
+    rt_current.definition = found;
+
+    rt_info& rt = rt_current;
+    unsigned cycles = 0;
+    if (m == "sw_req") {
+        cycles = 1;
+    } else if (m == "set_mrk") {
+        rt.marker = getImmediateOrPrefetchedRegisterValue(def, "MRK", "REG0", word);
+        cycles = 1;
+    } else if (m == "set_ph") {
+        rt.phase_c = getImmediateOrPrefetchedRegisterValue(def, "PH_COARSE", "REG0", word);
+        rt.phase_f = getImmediateOrRegisterValue(def, "PH_FINE", "REG1", word);
+        rt.phase_u = getImmediateOrRegisterValue(def, "PH_UFINE", "REG2", word);
+        cycles = 3;
+    } else if (m == "set_ph_delta") {
+        rt.phase_delta_c = getImmediateOrPrefetchedRegisterValue(def, "PH_COARSE", "REG0", word);
+        rt.phase_delta_f = getImmediateOrRegisterValue(def, "PH_FINE", "REG1", word);
+        rt.phase_delta_u = getImmediateOrRegisterValue(def, "PH_UFINE", "REG2", word);
+        cycles = 3;
+    } else if (m == "set_awg_gain") {
+        rt.awg_gain0 = getImmediateOrPrefetchedRegisterValue(def, "GAIN0", "REG0", word);
+        rt.awg_gain1 = getImmediateOrRegisterValue(def, "GAIN1", "REG1", word);
+        cycles = 2;
+    } else if (m == "set_awg_offs") {
+        rt.awg_offs0 = getImmediateOrPrefetchedRegisterValue(def, "OFFS0", "REG0", word);
+        rt.awg_offs1 = getImmediateOrRegisterValue(def, "OFFS1", "REG1", word);
+        cycles = 2;
+    } else if (m == "upd_param") {
+        rt.update = true;
+        update_rt_info(def, word);
+        cycles = 1;
+    } else if (m == "play") {
+        rt.wave_idx0 = getImmediateOrPrefetchedRegisterValue(def, "WAVE_IDX0", "REG0", word);
+        rt.wave_idx1 = getImmediateOrRegisterValue(def, "WAVE_IDX1", "REG1", word);
+        rt.play = true;
+        rt.update = true;
+        update_rt_info(def, word);
+        cycles = 2;
+    } else if (m == "acquire_weighed") {
+        rt.acq_idx = getImmediateValue(def, "ACQ_IDX", word);
+        rt.bin_idx = getImmediateOrPrefetchedRegisterValue(def, "BIN_IDX", "REG0", word);
+        rt.weight_idx0 = getImmediateOrRegisterValue(def, "WEIGHT_IDX0", "REG1", word);
+        rt.weight_idx1 = getImmediateOrRegisterValue(def, "WEIGHT_IDX1", "REG3", word);
+        rt.acquire = true;
+        rt.update = true;
+        update_rt_info(def, word);
+        cycles = 3;
+    } else if (m == "acquire") {
+        rt.acq_idx = getImmediateValue(def, "ACQ_IDX", word);
+        rt.bin_idx = getImmediateOrPrefetchedRegisterValue(def, "BIN_IDX", "REG0", word);
+        rt.weight_idx0 = 0xFFFFFFFFu;
+        rt.weight_idx1 = 0xFFFFFFFFu;
+        rt.acquire = true;
+        rt.update = true;
+        update_rt_info(def, word);
+        cycles = 2;
+    } else if (m == "wait" || m == "wait_trigger" || m == "wait_sync") {
+        // Triggers and synchronisation are not modelled: all three just wait.
+        rt.duration =
+            static_cast<int32_t>(getImmediateOrPrefetchedRegisterValue(def, "COUNT", "REG0", word));
+        appendEntry();
+        cycles = 1;
+    } else {
+        return true;
+    }
+    pc += 1;
+    instructionCount += 1;
+    classicalCycles += cycles;
+    return false;
+}
+
+void seq_sim::appendEntry() {
+    rt_entries.push_back(rt_current);
+    realtimeCycles += static_cast<uint64_t>(static_cast<int64_t>(rt_current.duration));
+    rt_current.start = static_cast<uint32_t>(realtimeCycles);
+}
+
+void seq_sim::update_rt_info(const SeqInstructionDef& def, uint64_t word) {
+    rt_current.duration = static_cast<int32_t>(getImmediateValue(def, "COUNT", word));
+    rt_entries.push_back(rt_current);
+    // Flags and phase deltas last for one entry; the other settings persist.
+    rt_current.play = false;
+    rt_current.acquire = false;
+    rt_current.update = false;
+    rt_current.phase_delta_u = 0;
+    rt_current.phase_delta_f = 0;
+    rt_current.phase_delta_c = 0;
+    realtimeCycles += static_cast<uint64_t>(static_cast<int64_t>(rt_current.duration));
+    rt_current.start = static_cast<uint32_t>(realtimeCycles);
+}
+
+// Numbers of the log are printed as signed 32-bit decimals.
+static void appendSigned(std::string& text, uint32_t value) {
+    text += std::to_string(static_cast<int32_t>(value));
+}
+
+std::string seq_sim::rt_log_text(const std::string& prefix) const {
+    std::string text = prefix;
+    text += "\nSimulation start:";
+    for (const rt_info& e : rt_entries) {
+        text += "\n@";
+        appendSigned(text, e.start);
+        text += "ns ";
+        text += e.name ? e.name : "";
+        text += " ";
+        text += std::to_string(e.duration);
+        text += "ns:";
+        if (e.play) {
+            text += "\n\twave idx: 0:";
+            appendSigned(text, e.wave_idx0);
+            text += ",1:";
+            appendSigned(text, e.wave_idx1);
+        }
+        if (e.acquire) {
+            text += "\n\tacq idx: ";
+            appendSigned(text, e.acq_idx);
+            text += "\n\tbin idx: ";
+            appendSigned(text, e.bin_idx);
+            text += "\n\tweight idx: 0:";
+            appendSigned(text, e.weight_idx0);
+            text += ",1:";
+            appendSigned(text, e.weight_idx1);
+        }
+        if (e.update) {
+            text += "\n\tawg_gain: 0:";
+            appendSigned(text, e.awg_gain0);
+            text += ",1:";
+            appendSigned(text, e.awg_gain1);
+            text += "\n\tawg_offset: 0:";
+            appendSigned(text, e.awg_offs0);
+            text += ",1:";
+            appendSigned(text, e.awg_offs1);
+            text += "\n\tphase: c:";
+            appendSigned(text, e.phase_c);
+            text += ",f:";
+            appendSigned(text, e.phase_f);
+            text += ",u:";
+            appendSigned(text, e.phase_u);
+            text += "\n\tphase delta: c:";
+            appendSigned(text, e.phase_delta_c);
+            text += ",f:";
+            appendSigned(text, e.phase_delta_f);
+            text += ",u:";
+            appendSigned(text, e.phase_delta_u);
+            text += "\n\tmarker: ";
+            appendSigned(text, e.marker);
+        }
+        if (!e.play && !e.acquire && !e.update) {
+            text.pop_back();
+        }
+    }
+    text += "\nSimulation end";
+    return text;
+}
+
+void seq_sim::print_rt_log(const std::string& prefix) const {
+    if (Logging::getLogLevel() > 5) {
+        Logging::write(6, "%s", rt_log_text(prefix).c_str());
+    }
+}
