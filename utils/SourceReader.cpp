@@ -1,0 +1,83 @@
+#include "utils/SourceReader.h"
+
+#include <utility>
+
+SourceReader::SourceReader(const std::string& name) {
+    setName(name);
+}
+
+// A copy gets a name object of its own, so lines of the two readers never
+// share a name.
+SourceReader::SourceReader(const SourceReader& other) : lineCounter(other.lineCounter) {
+    setName(other.name());
+}
+
+SourceReader::SourceReader(SourceReader&& other) noexcept
+    : lineCounter(other.lineCounter), sourceName(std::move(other.sourceName)),
+      currentLine(std::move(other.currentLine)) {
+    other.lineCounter = 0;
+    other.sourceName.reset();
+    other.currentLine.reset();
+}
+
+SourceReader& SourceReader::operator=(const SourceReader& other) {
+    if (this == &other)
+        return *this;
+    lineCounter = other.lineCounter;
+    setName(other.name());
+    if (other.currentLine)
+        currentLine =
+            std::make_shared<SourceLine>(other.currentLine->text, lineCounter, sourceName);
+    else
+        currentLine.reset();
+    return *this;
+}
+
+SourceReader& SourceReader::operator=(SourceReader&& other) noexcept {
+    if (this == &other)
+        return *this;
+    lineCounter = other.lineCounter;
+    sourceName = std::move(other.sourceName);
+    currentLine = std::move(other.currentLine);
+    other.lineCounter = 0;
+    other.sourceName.reset();
+    other.currentLine.reset();
+    return *this;
+}
+
+SourceReader::~SourceReader() = default;
+
+bool SourceReader::start(std::string& /*errorMessage*/) {
+    currentLine.reset();
+    lineCounter = 0;
+    return true;
+}
+
+void SourceReader::finish() {}
+
+void SourceReader::setName(const std::string& name) {
+    if (name.empty())
+        sourceName.reset();
+    else
+        sourceName = std::make_shared<const std::string>(name);
+}
+
+std::string SourceReader::name() const {
+    return sourceName ? *sourceName : std::string();
+}
+
+std::shared_ptr<const SourceLine> SourceReader::nextLine(bool concat) {
+    ++lineCounter;
+    if (isEndOfSource()) {
+        currentLine.reset();
+        return nullptr;
+    }
+    std::string text = nextLineContents();
+    if (currentLine && concat)
+        currentLine->concatLine(text);
+    else if (currentLine && currentLine.use_count() == 1)
+        currentLine->setLine(std::move(text), lineCounter);
+    else
+        currentLine = std::make_shared<SourceLine>(std::move(text), lineCounter, sourceName);
+    return currentLine;
+}
