@@ -1,0 +1,177 @@
+#include "asmparser/AsmContainer.h"
+
+#include <algorithm>
+#include <string>
+
+#include "Logging.h"
+
+namespace {
+
+[[noreturn]] void containerBug(int line, const char* function, const std::string& error) {
+    Logging::throwBug("asmparser/AsmContainer", line, function, error);
+}
+
+// The label lines are debug detail: written at level 7, but only at verbose.
+bool labelDebug() {
+    return Logging::getLogLevel() > 7;
+}
+
+} // namespace
+
+AsmContainer::AddressLabelInfo::AddressLabelInfo(const std::shared_ptr<AsmInstruction>& instruction)
+    : labelStatement(instruction) {
+    if (!instruction || instruction->addressLabel.empty())
+        containerBug(23, "AddressLabelInfo",
+                     "AddressLabelInfo created from AsmInstruction without a label.");
+}
+
+AsmContainer::AddressLabelInfo::AddressLabelInfo(const AsmToken& label,
+                                                 const std::shared_ptr<AsmInstruction>& referrer)
+    : refs{referrer} {
+    if (label.empty())
+        containerBug(31, "AddressLabelInfo", "AddressLabelInfo created from empty AsmToken label.");
+    labelStatement = std::make_shared<AsmInstruction>(label.line, AsmType::LABEL_ONLY);
+    labelStatement->setAddressLabel(label);
+}
+
+void AsmContainer::AddressLabelInfo::setLabelStatement(
+    const std::shared_ptr<AsmInstruction>& instruction) {
+    if (!instruction)
+        containerBug(95, "setLabelStatement", "Can not set empty label statement pointer");
+    labelStatement = instruction;
+}
+
+void AsmContainer::AddressLabelInfo::resolveRef(AsmArgument& argument) {
+    argument.value = static_cast<AsmArgument::value_t>(labelStatement->address);
+    argument.hasValue = true;
+    if (labelDebug())
+        Logging::write(7, "Resolving address label '%s' reference to address %llx",
+                       labelStatement->addressLabel.toString().c_str(),
+                       static_cast<unsigned long long>(labelStatement->address));
+}
+
+void AsmContainer::AddressLabelInfo::resolveRefs() {
+    const AsmToken& label = labelStatement->addressLabel;
+    for (const std::shared_ptr<AsmInstruction>& referrer : refs) {
+        for (const std::shared_ptr<AsmArgument>& argument : referrer->arguments) {
+            if (!argument->label.empty() && argument->label == label)
+                resolveRef(*argument);
+        }
+    }
+    refs.clear();
+}
+
+void AsmContainer::push_back(const std::shared_ptr<AsmStatement>& statement) {
+    if (statement->type == AsmType::LABEL_ONLY)
+        containerBug(71, "push_back",
+                     "Can not add LABEL_ONLY statements to AsmContainer. Merge with next real "
+                     "instruction before adding");
+    addAddressLabel(statement);
+    statements.push_back(statement);
+    ++typeCounts[static_cast<unsigned short>(statement->type)];
+}
+
+void AsmContainer::addAddressLabel(const std::shared_ptr<AsmStatement>& statement) {
+    auto instruction = std::dynamic_pointer_cast<AsmInstruction>(statement);
+    if (!instruction || instruction->addressLabel.empty())
+        return;
+    std::string key = instruction->addressLabel.toString();
+    auto found = labels.find(key);
+    if (found != labels.end())
+        throw AsmDuplicateAddressLabelError(
+            {found->second.labelStatement->sourceLine, instruction->sourceLine}, key);
+    labels.emplace(key, AddressLabelInfo(instruction));
+}
+
+size_t AsmContainer::typeCount(unsigned short type) const {
+    auto found = typeCounts.find(type);
+    return found == typeCounts.end() ? 0 : found->second;
+}
+
+void AsmContainer::clear() {
+    labels.clear();
+    statements.clear();
+    typeCounts.clear();
+}
+
+void AsmContainer::clearInstructionAddresses() {
+    for (const std::shared_ptr<AsmStatement>& statement : statements) {
+        auto instruction = std::dynamic_pointer_cast<AsmInstruction>(statement);
+        if (!instruction)
+            continue;
+        instruction->address = AsmInstruction::noAddress;
+        instruction->hasAddress = false;
+        for (const std::shared_ptr<AsmArgument>& argument : instruction->arguments) {
+            if (argument->label.empty())
+                continue;
+            argument->value = 0;
+            argument->hasValue = false;
+            argument->text = AsmToken();
+        }
+    }
+}
+
+void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, size_t start, size_t step) {
+    clearInstructionAddresses();
+    uint64_t next = start;
+    for (const std::shared_ptr<AsmStatement>& statement : statements) {
+        auto instruction = std::dynamic_pointer_cast<AsmInstruction>(statement);
+        if (!instruction)
+            continue;
+        instruction->address = next;
+        instruction->hasAddress = true;
+        if (!instruction->addressLabel.empty()) {
+            std::string key = instruction->addressLabel.toString();
+            auto found = labels.find(key);
+            if (found != labels.end()) {
+                if (labelDebug())
+                    Logging::write(7, "assigning address %llx to existing label '%s'",
+                                   static_cast<unsigned long long>(next), key.c_str());
+                found->second.setLabelStatement(instruction);
+                found->second.resolveRefs();
+            } else {
+                if (labelDebug())
+                    Logging::write(7, "assigning address %llx to new label '%s'",
+                                   static_cast<unsigned long long>(next), key.c_str());
+                labels.emplace(key, AddressLabelInfo(instruction));
+            }
+        }
+        for (const std::shared_ptr<AsmArgument>& argument : instruction->arguments) {
+            if (argument->label.empty())
+                continue;
+            std::string key = argument->label.toString();
+            auto found = labels.find(key);
+            if (found != labels.end() && found->second.hasAddress()) {
+                found->second.resolveRef(*argument);
+            } else if (found != labels.end()) {
+                if (labelDebug())
+                    Logging::write(7, "adding another unresolved reference to address label '%s'",
+                                   key.c_str());
+                found->second.addRef(instruction);
+            } else {
+                if (labelDebug())
+                    Logging::write(7, "assigning first unresolved reference to address label '%s'",
+                                   key.c_str());
+                labels.emplace(key, AddressLabelInfo(argument->label, instruction));
+            }
+        }
+        next += step;
+    }
+
+    // Visited in name order, so that the report does not depend on hashing.
+    std::vector<std::pair<const std::string, AddressLabelInfo>*> entries;
+    entries.reserve(labels.size());
+    for (auto& entry : labels)
+        entries.push_back(&entry);
+    std::sort(entries.begin(), entries.end(),
+              [](const auto* a, const auto* b) { return a->first < b->first; });
+    for (auto* entry : entries) {
+        AddressLabelInfo& info = entry->second;
+        if (info.hasAddress())
+            info.resolveRefs();
+        for (const std::shared_ptr<AsmInstruction>& referrer : info.refs)
+            errors.insert(std::make_shared<AsmUnresolvedAddressLabelError>(
+                std::vector<std::shared_ptr<const SourceLine>>{referrer->sourceLine},
+                info.labelStatement->addressLabel.toString()));
+    }
+}

@@ -1,0 +1,153 @@
+#include "asmparser/AsmError.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "utils/StringUtils.h"
+
+int AsmError::lineNr() const {
+    std::shared_ptr<const SourceLine> line = sourceLine();
+    return line ? line->lineNr : 0;
+}
+
+AsmRuntimeError::AsmRuntimeError(const std::string& text) : std::runtime_error(text) {}
+
+AsmRuntimeError::AsmRuntimeError(const char* text) : std::runtime_error(text) {}
+
+std::shared_ptr<AsmError> AsmRuntimeError::shared_ptr_copy() const {
+    return std::make_shared<AsmRuntimeError>(*this);
+}
+
+std::shared_ptr<AsmError> AsmFatalError::shared_ptr_copy() const {
+    return std::make_shared<AsmFatalError>(*this);
+}
+
+std::shared_ptr<AsmError> AsmProgramTooLongError::shared_ptr_copy() const {
+    return std::make_shared<AsmProgramTooLongError>(*this);
+}
+
+AsmSourceError::AsmSourceError() = default;
+
+AsmSourceError::AsmSourceError(std::string&& text)
+    : StreamException<AsmRuntimeError>(std::move(text)) {}
+
+AsmSourceError::AsmSourceError(const AsmSourceError& other)
+    : StreamException<AsmRuntimeError>(other), errorRefs(other.errorRefs) {}
+
+std::shared_ptr<const SourceLine> AsmSourceError::sourceLine() const {
+    if (!hasSource())
+        return nullptr;
+    return errorRefs.front().sourceLine();
+}
+
+std::shared_ptr<AsmError> AsmSourceError::shared_ptr_copy() const {
+    return std::make_shared<AsmSourceError>(*this);
+}
+
+std::string AsmSourceError::message() const {
+    const std::string text = StreamException<AsmRuntimeError>::message();
+    std::string result;
+    for (const SourceErrorRef& ref : errorRefs) {
+        if (!ref.hasSource())
+            continue;
+        append_(true, result, ref.getSourceRef(), ": ", text, ": ", ref.pointToTextInSource());
+    }
+    return result;
+}
+
+void AsmSourceError::addErrorInfo(const SourceErrorRef& ref) {
+    errorRefs.insert(std::upper_bound(errorRefs.begin(), errorRefs.end(), ref), ref);
+}
+
+void AsmSourceError::sortAndClean() {
+    std::stable_sort(errorRefs.begin(), errorRefs.end());
+    while (!errorRefs.empty() && !errorRefs.back().hasSource())
+        errorRefs.pop_back();
+}
+
+AsmSyntaxError::AsmSyntaxError(std::shared_ptr<const SourceLine> line,
+                               const std::string& offendingText)
+    : AsmSourceError("Syntax error: ") {
+    errorRefs.emplace_back(std::move(line), offendingText);
+    sortAndClean();
+}
+
+AsmSyntaxError::AsmSyntaxError(std::shared_ptr<const SourceLine> line, size_t position,
+                               size_t length)
+    : AsmSourceError("Syntax error: ") {
+    errorRefs.emplace_back(std::move(line), position, length);
+    sortAndClean();
+}
+
+AsmSyntaxError::AsmSyntaxError(const AsmToken& token)
+    : AsmSyntaxError(token.line, token.start, token.size()) {}
+
+std::shared_ptr<AsmError> AsmSyntaxError::shared_ptr_copy() const {
+    return std::make_shared<AsmSyntaxError>(*this);
+}
+
+namespace {
+
+// Message and type text of the reference and duplicate errors.
+void initNamedError(AsmSourceError& error, std::string& errorTypeText, const char* prefix,
+                    const std::string& name, const std::string& kind,
+                    const std::vector<std::shared_ptr<const SourceLine>>& lines) {
+    errorTypeText = stringCat(prefix, kind, " error");
+    error << stringCat(prefix, kind, ": ", name, ". ");
+    for (const std::shared_ptr<const SourceLine>& line : lines)
+        error.addErrorInfo(SourceErrorRef(line, name));
+}
+
+} // namespace
+
+AsmUnresolvedReferenceError::AsmUnresolvedReferenceError(
+    std::vector<std::shared_ptr<const SourceLine>> lines, std::string name, std::string kind)
+    : name(std::move(name)), kind(std::move(kind)) {
+    initNamedError(*this, errorTypeText, "Unresolved ", this->name, this->kind, lines);
+}
+
+std::shared_ptr<AsmError> AsmUnresolvedReferenceError::shared_ptr_copy() const {
+    return std::make_shared<AsmUnresolvedReferenceError>(*this);
+}
+
+AsmUnresolvedAddressLabelError::AsmUnresolvedAddressLabelError(
+    std::vector<std::shared_ptr<const SourceLine>> lines, const std::string& name)
+    : AsmUnresolvedReferenceError(std::move(lines), name, "address label") {}
+
+std::shared_ptr<AsmError> AsmUnresolvedAddressLabelError::shared_ptr_copy() const {
+    return std::make_shared<AsmUnresolvedAddressLabelError>(*this);
+}
+
+AsmUnresolvedSymbolError::AsmUnresolvedSymbolError(const std::shared_ptr<const SourceLine>& line,
+                                                   const std::string& name)
+    : AsmUnresolvedReferenceError({line}, name, "symbol") {}
+
+std::shared_ptr<AsmError> AsmUnresolvedSymbolError::shared_ptr_copy() const {
+    return std::make_shared<AsmUnresolvedSymbolError>(*this);
+}
+
+AsmDuplicateDefinitionError::AsmDuplicateDefinitionError(
+    std::vector<std::shared_ptr<const SourceLine>> lines, std::string name, std::string kind)
+    : name(std::move(name)), kind(std::move(kind)) {
+    initNamedError(*this, errorTypeText, "Duplicate ", this->name, this->kind, lines);
+}
+
+std::shared_ptr<AsmError> AsmDuplicateDefinitionError::shared_ptr_copy() const {
+    return std::make_shared<AsmDuplicateDefinitionError>(*this);
+}
+
+AsmDuplicateAddressLabelError::AsmDuplicateAddressLabelError(
+    std::initializer_list<std::shared_ptr<const SourceLine>> lines, const std::string& name)
+    : AsmDuplicateDefinitionError(lines, name, "address label") {}
+
+std::shared_ptr<AsmError> AsmDuplicateAddressLabelError::shared_ptr_copy() const {
+    return std::make_shared<AsmDuplicateAddressLabelError>(*this);
+}
+
+AsmDuplicateSymbolError::AsmDuplicateSymbolError(
+    std::initializer_list<std::shared_ptr<const SourceLine>> lines, const std::string& name)
+    : AsmDuplicateDefinitionError(lines, name, "symbol") {}
+
+std::shared_ptr<AsmError> AsmDuplicateSymbolError::shared_ptr_copy() const {
+    return std::make_shared<AsmDuplicateSymbolError>(*this);
+}

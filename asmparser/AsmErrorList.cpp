@@ -1,0 +1,72 @@
+#include "asmparser/AsmErrorList.h"
+
+#include <algorithm>
+
+#include "utils/StringUtils.h"
+
+void AsmErrorList::insert(const std::shared_ptr<AsmError>& error) {
+    if (!error)
+        return;
+    errors.insert(std::upper_bound(errors.begin(), errors.end(), error, sortByLineNr), error);
+}
+
+void AsmErrorList::erase(const std::shared_ptr<AsmError>& error) {
+    auto it = std::find(errors.begin(), errors.end(), error);
+    if (it != errors.end())
+        errors.erase(it);
+}
+
+bool AsmErrorList::sortByLineNr(const std::shared_ptr<AsmError>& a,
+                                const std::shared_ptr<AsmError>& b) {
+    if (!a)
+        return false;
+    int lineA = a->lineNr();
+    if (lineA == 0)
+        return false;
+    if (!b)
+        return true;
+    int lineB = b->lineNr();
+    return lineB == 0 || lineA < lineB;
+}
+
+size_t AsmErrorList::numberOfErrorSources() const {
+    size_t n = 0;
+    for (const value_type& error : errors)
+        n += error->numberOfErrorSources();
+    return n;
+}
+
+void AsmErrorList::appendEntries(std::string& text) const {
+    for (const value_type& error : errors)
+        append_(false, text, error->what(), "\n");
+    if (!text.empty() && text.back() == '\n')
+        text.pop_back();
+}
+
+std::string AsmErrorList::toStringFullReport(const std::string& title) const {
+    if (errors.empty())
+        return stringCat(title, " finished successfully");
+    std::string text =
+        stringCat(title, " failed with ", static_cast<unsigned int>(errors.size()), " errors:\n");
+    appendEntries(text);
+    return text;
+}
+
+std::string AsmErrorList::toStringOneLineSummary(const std::string& title) const {
+    if (errors.empty())
+        return stringCat(title, " finished successfully");
+    if (errors.size() == 1) {
+        std::string text = stringCat(title, " failed with error: ", errors.front()->what());
+        replaceAll(text, "\n", "\\n");
+        return text;
+    }
+    return stringCat(title, " failed with ", static_cast<unsigned int>(errors.size()), " errors");
+}
+
+std::string AsmErrorList::toStringDetails() const {
+    std::string text;
+    if (errors.size() < 2)
+        return text;
+    appendEntries(text);
+    return text;
+}
