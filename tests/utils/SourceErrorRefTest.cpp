@@ -1,0 +1,108 @@
+#include "utils/SourceErrorRef.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+const size_t npos = std::string::npos;
+
+std::shared_ptr<const SourceLine> line(const std::string& text, int nr,
+                                       const char* name = nullptr) {
+    std::shared_ptr<const std::string> n;
+    if (name)
+        n = std::make_shared<const std::string>(name);
+    return std::make_shared<const SourceLine>(text, nr, n);
+}
+
+TEST(SourceErrorRef, PointsUnderTabExpandedText) {
+    const SourceErrorRef ref(line("\tloop 1,2", 12, "a.s"), 6, 3);
+    EXPECT_EQ(ref.pointToTextInSource(), "\n    loop 1,2\n---------^^^\n");
+    EXPECT_EQ(ref.getSourceRef(), "a.s:12:6");
+    EXPECT_EQ(ref.errorText(), "1,2");
+    EXPECT_EQ(SourceErrorRef(line("\tloop 1,2", 12), 6, 3).getSourceRef(), "line 12 column 6");
+}
+
+TEST(SourceErrorRef, ReferencedTabsWidenTheCarets) {
+    const SourceErrorRef ref(line("a\tb\tc", 1), 1, 3);
+    EXPECT_EQ(ref.pointToTextInSource(), "\na    b    c\n-^^^^^^^^^\n");
+}
+
+TEST(SourceErrorRef, BareLineWhenThereIsNothingToPointAt) {
+    struct Case {
+        SourceErrorRef ref;
+        const char* why;
+        bool hasColumn;
+    };
+    const Case cases[] = {
+        {SourceErrorRef(line("mov r1", 3), 0, 0), "zero length", true},
+        {SourceErrorRef(line("mov r1", 3), npos, 2), "no position", false},
+        {SourceErrorRef(line("mov r1", 3), 7, 1), "position beyond the text", false},
+        {SourceErrorRef(line("mov r1", 3), "r9"), "text not in the line", false},
+        {SourceErrorRef(line("mov r1\nnop", 3), 1, 2), "joined lines", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.ref.pointToTextInSource(), c.ref.line->text) << c.why;
+        EXPECT_EQ(c.ref.getSourceRef().find("column") != npos, c.hasColumn) << c.why;
+    }
+}
+
+TEST(SourceErrorRef, PositionAtTheEndGetsOneCaret) {
+    const SourceErrorRef ref(line("nop", 2), 3, 1);
+    EXPECT_EQ(ref.position, 3u);
+    EXPECT_EQ(ref.pointToTextInSource(), "\nnop\n---^\n");
+    EXPECT_EQ(ref.getSourceRef(), "line 2 column 3");
+}
+
+TEST(SourceErrorRef, HugeLengthIsCutAtTheEndOfTheText) {
+    const SourceErrorRef ref(line("mov r1", 2), 4, npos - 1);
+    EXPECT_EQ(ref.pointToTextInSource(), "\nmov r1\n----^^\n");
+    EXPECT_EQ(ref.errorText(), "r1");
+}
+
+TEST(SourceErrorRef, LinesWithoutSourceRenderNothing) {
+    const SourceErrorRef unnumbered(std::make_shared<const SourceLine>("mov r1"), 0, 3);
+    const SourceErrorRef negative(line("mov r1", -4, "a.s"), 0, 3);
+    const SourceErrorRef null(nullptr, 5, 2);
+    for (const SourceErrorRef* ref : {&unnumbered, &negative, &null}) {
+        EXPECT_FALSE(ref->hasSource());
+        EXPECT_EQ(ref->getSourceRef(), "");
+        EXPECT_EQ(ref->errorText(), "");
+        EXPECT_EQ(ref->pointToTextInSource(), "");
+    }
+    EXPECT_EQ(null.position, 5u);
+    EXPECT_EQ(null.length, 2u);
+}
+
+TEST(SourceErrorRef, FindsTextInTheLine) {
+    const SourceErrorRef found(line("add r1, r2, r1", 5), "r1");
+    EXPECT_EQ(found.position, 4u);
+    EXPECT_EQ(found.length, 2u);
+    const SourceErrorRef missing(line("add r1", 5), "xyz");
+    EXPECT_EQ(missing.position, npos);
+    EXPECT_EQ(missing.length, 3u);
+    const SourceErrorRef empty(line("add r1", 5), "");
+    EXPECT_EQ(empty.position, npos);
+    EXPECT_EQ(empty.length, 0u);
+    const SourceErrorRef nullLine(nullptr, "add");
+    EXPECT_EQ(nullLine.position, npos);
+    EXPECT_EQ(nullLine.length, 0u);
+}
+
+TEST(SourceErrorRef, StableSortPutsLinelessLastAndKeepsInsertionOrder) {
+    std::vector<SourceErrorRef> refs = {
+        SourceErrorRef(line("first seven", 7), 0, 1), SourceErrorRef(nullptr, 0, 1),
+        SourceErrorRef(line("three", 3), 0, 1), SourceErrorRef(line("second seven", 7), 0, 1)};
+    std::stable_sort(refs.begin(), refs.end());
+    ASSERT_EQ(refs.size(), 4u);
+    EXPECT_EQ(refs[0].line->text, "three");
+    EXPECT_EQ(refs[1].line->text, "first seven");
+    EXPECT_EQ(refs[2].line->text, "second seven");
+    EXPECT_EQ(refs[3].line, nullptr);
+}
+
+} // namespace
