@@ -2,12 +2,18 @@
 // caller-owned buffers; and the processor's decoding and listing.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "assembler/seq_instr_set.h"
 #include "seqprocessor/SeqProcessor.h"
+#include "seqprocessor/SeqTypes.h"
+
+static_assert(std::is_same_v<instruction_t, unsigned long long> && sizeof(instruction_t) == 8);
+static_assert(std::is_signed_v<Arg::value_t> && sizeof(Arg::value_t) == 8);
 
 template <class Action> static std::string memoryErrorText(Action action) {
     try {
