@@ -12,7 +12,7 @@
 #include "assembler/seq_sim.h"
 #include "seqprocessor/SeqProcessor.h"
 
-// Assembles `source` into `buffer` (which must hold 4096 words). Returns the
+// Assembles `source` through the wrapper `seq` into `buffer`. Returns the
 // assembler's result (0 on success) and its message in `message`.
 int assembleInto(std::vector<unsigned long long>& buffer, const std::string& source,
                  std::string& message);

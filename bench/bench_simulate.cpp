@@ -1,0 +1,115 @@
+// Simulation speed: loop-heavy programs run to the default limit of 1000000
+// instructions; prints simulated instructions per second and the heap
+// allocations made per simulated instruction.
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "Logging.h"
+#include "Vorel.h"
+#include "assembler/seq.h"
+#include "assembler/seq_instr_set.h"
+#include "assembler/seq_sim.h"
+#include "seqprocessor/SeqProcessor.h"
+
+static std::atomic<unsigned long long> allocations{0};
+
+// Counting replacements of the global allocation functions; gcc cannot see
+// that the free below pairs with the malloc in operator new.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+void* operator new(std::size_t size) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+struct Program {
+    const char* name;
+    const char* source;
+};
+
+// clang-format off
+static const Program programs[] = {
+    {"classical loops",
+     "        move 0, R2\n"
+     "outer:  move 100, R1\n"
+     "inner:  add R2, 1, R2\n"
+     "        xor R2, R1, R3\n"
+     "        asl R3, 3, R4\n"
+     "        jlt R4, 5, @skip\n"
+     "        sub R4, R3, R5\n"
+     "skip:   loop R1, @inner\n"
+     "        jmp @outer\n"},
+    {"real-time loops",
+     "        move 0, R2\n"
+     "outer:  move 50, R1\n"
+     "inner:  add R2, 1, R2\n"
+     "        set_awg_gain R2, R1\n"
+     "        play R2, R1, 10\n"
+     "        wait 20\n"
+     "        acquire 1, R2, 30\n"
+     "        loop R1, @inner\n"
+     "        upd_param 4\n"
+     "        jmp @outer\n"},
+};
+// clang-format on
+
+int main() {
+    Logging::setLogLevel(3);
+    const int limit = 1000000;
+    const int repeats = 5;
+    for (const Program& program : programs) {
+        std::vector<unsigned long long> memory(4096, 0);
+        std::string message;
+        {
+            seq assembler(memory.data(), 4096, 64, 250.0, 250.0);
+            Vorel& facade = assembler;
+            if (facade.assemble(std::string(program.source), message) != 0) {
+                std::fprintf(stderr, "%s\n", message.c_str());
+                return 1;
+            }
+        }
+        SeqProcessor processor(seq_instr_set(), memory.data(), 4096, 64);
+        processor.classicalClockMHz = 250.0;
+        processor.realtimeClockMHz = 250.0;
+        seq_sim sim(&processor);
+
+        double best = 0.0;
+        double total = 0.0;
+        unsigned long long allocs = 0;
+        for (int r = 0; r < repeats; ++r) {
+            const unsigned long long before = allocations.load();
+            const auto start = std::chrono::steady_clock::now();
+            sim.simulate(limit, message);
+            const auto stop = std::chrono::steady_clock::now();
+            allocs = allocations.load() - before;
+            const double seconds = std::chrono::duration<double>(stop - start).count();
+            const double rate = static_cast<double>(sim.instructionCount) / seconds;
+            best = rate > best ? rate : best;
+            total += rate;
+        }
+        std::printf("%-16s %llu instructions, %llu classical cycles, %zu log entries\n",
+                    program.name, static_cast<unsigned long long>(sim.instructionCount),
+                    static_cast<unsigned long long>(sim.classicalCycles), sim.get_rt_log().size());
+        std::printf("%-16s best %.3e, mean %.3e simulated instructions/second\n", "", best,
+                    total / repeats);
+        std::printf("%-16s %llu heap allocations in the last run (%.2e per instruction)\n", "",
+                    allocs,
+                    static_cast<double>(allocs) / static_cast<double>(sim.instructionCount));
+        std::printf("%-16s %s\n", "", message.c_str());
+    }
+    return 0;
+}
