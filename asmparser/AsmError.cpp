@@ -5,6 +5,47 @@
 
 #include "utils/StringUtils.h"
 
+namespace {
+
+// First occurrence of needle in text, in linear time: a name taken from a
+// long line may occur in it many times over as a near miss.
+size_t findFirst(const std::string& text, const std::string& needle) {
+    const size_t m = needle.size();
+    const size_t n = text.size();
+    if (m > n)
+        return std::string::npos;
+    if (m <= 16)
+        return text.find(needle);
+    std::vector<size_t> border(m, 0);
+    for (size_t i = 1, k = 0; i < m; ++i) {
+        while (k > 0 && needle[i] != needle[k])
+            k = border[k - 1];
+        if (needle[i] == needle[k])
+            ++k;
+        border[i] = k;
+    }
+    for (size_t i = 0, k = 0; i < n; ++i) {
+        while (k > 0 && text[i] != needle[k])
+            k = border[k - 1];
+        if (text[i] == needle[k])
+            ++k;
+        if (k == m)
+            return i + 1 - m;
+    }
+    return std::string::npos;
+}
+
+// The reference SourceErrorRef(line, text) makes: the first occurrence of
+// text in the line, or no position with the text's length.
+SourceErrorRef refToText(std::shared_ptr<const SourceLine> line, const std::string& text) {
+    if (!line || text.empty())
+        return SourceErrorRef(std::move(line), std::string::npos, 0);
+    const size_t position = findFirst(line->text, text);
+    return SourceErrorRef(std::move(line), position, text.size());
+}
+
+} // namespace
+
 int AsmError::lineNr() const {
     std::shared_ptr<const SourceLine> line = sourceLine();
     return line ? line->lineNr : 0;
@@ -68,7 +109,7 @@ void AsmSourceError::sortAndClean() {
 AsmSyntaxError::AsmSyntaxError(std::shared_ptr<const SourceLine> line,
                                const std::string& offendingText)
     : AsmSourceError("Syntax error: ") {
-    errorRefs.emplace_back(std::move(line), offendingText);
+    errorRefs.push_back(refToText(std::move(line), offendingText));
     sortAndClean();
 }
 
@@ -95,7 +136,7 @@ void initNamedError(AsmSourceError& error, std::string& errorTypeText, const cha
     errorTypeText = stringCat(prefix, kind, " error");
     error << stringCat(prefix, kind, ": ", name, ". ");
     for (const std::shared_ptr<const SourceLine>& line : lines)
-        error.addErrorInfo(SourceErrorRef(line, name));
+        error.addErrorInfo(refToText(line, name));
 }
 
 } // namespace

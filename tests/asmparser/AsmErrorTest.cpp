@@ -1,0 +1,192 @@
+// Assembly errors: references, texts, copies; the error list and its reports.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "asmparser/AsmError.h"
+#include "asmparser/AsmErrorList.h"
+
+namespace {
+
+auto name = std::make_shared<const std::string>("a.s");
+
+std::shared_ptr<const SourceLine> lineOf(const std::string& text, int nr, bool named = true) {
+    if (named)
+        return std::make_shared<const SourceLine>(text, nr, name);
+    return std::make_shared<const SourceLine>(text, nr);
+}
+
+std::shared_ptr<AsmError> syntaxError(int lineNr) {
+    AsmSyntaxError e(lineOf("x", lineNr), "x");
+    e << "line " << lineNr;
+    return e.shared_ptr_copy();
+}
+
+TEST(AsmError, SyntaxErrorTextPointsIntoTheLine) {
+    AsmSyntaxError e(lineOf("add R1, R9x", 12), "R9x");
+    e << "Invalid argument";
+    EXPECT_EQ(std::string(e.what()),
+              "a.s:12:8: Syntax error: Invalid argument: \nadd R1, R9x\n--------^^^\n");
+    EXPECT_STREQ(e.errorType(), "Asm syntax error");
+    EXPECT_TRUE(e.hasSource());
+    EXPECT_EQ(e.lineNr(), 12);
+    EXPECT_EQ(e.numberOfErrorSources(), 1u);
+
+    // The insertion keeps the class, so the thrown object is a syntax error.
+    try {
+        throw AsmSyntaxError(lineOf("nop x", 2, false), 4, 1) << "AsmParser: " << 42;
+    } catch (AsmError& caught) {
+        std::shared_ptr<AsmError> copy = caught.shared_ptr_copy();
+        EXPECT_STREQ(copy->errorType(), "Asm syntax error");
+        EXPECT_EQ(std::string(copy->what()),
+                  "line 2 column 4: Syntax error: AsmParser: 42: \nnop x\n----^\n");
+    }
+
+    AsmSyntaxError whole(lineOf("x:", 5, false), std::string::npos, 0);
+    whole << "whole line";
+    EXPECT_EQ(std::string(whole.what()), "line 5: Syntax error: whole line: x:");
+}
+
+TEST(AsmError, ErrorsWithoutNumberedLines) {
+    AsmSyntaxError unnumbered(std::make_shared<const SourceLine>("abc"), "b");
+    EXPECT_FALSE(unnumbered.hasSource());
+    EXPECT_FALSE(unnumbered.sourceLine());
+    EXPECT_EQ(unnumbered.lineNr(), 0);
+    EXPECT_EQ(unnumbered.numberOfErrorSources(), 0u);
+    EXPECT_STREQ(unnumbered.what(), "");
+
+    AsmUnresolvedSymbolError symbol(std::make_shared<const SourceLine>("$n"), "n");
+    EXPECT_TRUE(symbol.hasSource());
+    EXPECT_EQ(symbol.numberOfErrorSources(), 1u);
+    EXPECT_EQ(symbol.lineNr(), 0);
+    EXPECT_STREQ(symbol.what(), "");
+    EXPECT_STREQ(symbol.errorType(), "Unresolved symbol error");
+    EXPECT_STREQ(symbol.shared_ptr_copy()->errorType(), "Unresolved symbol error");
+
+    AsmRuntimeError runtime("Could not open");
+    AsmProgramTooLongError tooLong("Program too long");
+    for (const AsmError* e :
+         {static_cast<const AsmError*>(&runtime), static_cast<const AsmError*>(&tooLong)}) {
+        EXPECT_EQ(e->lineNr(), 0);
+        EXPECT_EQ(e->numberOfErrorSources(), 0u);
+        EXPECT_FALSE(e->hasSource());
+    }
+    EXPECT_STREQ(runtime.what(), "Could not open");
+    EXPECT_STREQ(runtime.errorType(), "AsmRuntimeError");
+    EXPECT_STREQ(tooLong.errorType(), "Asm program too long");
+    EXPECT_STREQ(tooLong.shared_ptr_copy()->what(), "Program too long");
+    EXPECT_STREQ(tooLong.shared_ptr_copy()->errorType(), "Asm program too long");
+    EXPECT_STREQ(AsmFatalError("f").errorType(), "AsmRuntimeError");
+}
+
+TEST(AsmError, DuplicateLabelNamesBothLinesInOrder) {
+    auto line9 = lineOf("loop: nop", 9);
+    auto line3 = lineOf("  loop: add R1, R2", 3);
+    AsmDuplicateAddressLabelError e({line9, line3}, "loop");
+    ASSERT_EQ(e.errorRefs.size(), 2u);
+    EXPECT_EQ(e.errorRefs[0].line, line3);
+    EXPECT_EQ(e.sourceLine(), line3);
+    EXPECT_EQ(e.lineNr(), 3);
+    EXPECT_EQ(e.numberOfErrorSources(), 2u);
+    EXPECT_STREQ(e.errorType(), "Duplicate address label error");
+    EXPECT_EQ(std::string(e.what()),
+              "a.s:3:2: Duplicate address label: loop. : \n  loop: add R1, R2\n--^^^^\n"
+              "a.s:9:0: Duplicate address label: loop. : \nloop: nop\n^^^^\n");
+
+    // A name that does not occur in the line: no position, the bare line.
+    AsmUnresolvedAddressLabelError missing({lineOf("jmp $target", 4, false)}, "loop");
+    EXPECT_EQ(std::string(missing.what()), "line 4: Unresolved address label: loop. : jmp $target");
+
+    AsmDuplicateSymbolError symbol({lineOf(".DEF N 7", 8), lineOf(".DEF N 5", 2)}, "N");
+    EXPECT_STREQ(symbol.errorType(), "Duplicate symbol error");
+    EXPECT_EQ(symbol.lineNr(), 2);
+    auto copy = symbol.shared_ptr_copy();
+    EXPECT_STREQ(copy->errorType(), "Duplicate symbol error");
+    EXPECT_EQ(std::string(copy->what()), std::string(symbol.what()));
+}
+
+TEST(AsmError, LongNamesAreFoundInLinearTime) {
+    // A near miss of the name fills the line before the name itself.
+    std::string name(200000, 'a');
+    std::string nearMiss = std::string(name.size() - 1, 'a') + "b";
+    std::string text = "@" + nearMiss + ", $" + name;
+    auto line = lineOf(text, 1);
+    AsmUnresolvedSymbolError e(line, name);
+    ASSERT_EQ(e.errorRefs.size(), 1u);
+    EXPECT_EQ(e.errorRefs[0].position, 1u + nearMiss.size() + 3);
+    EXPECT_EQ(e.errorRefs[0].length, name.size());
+}
+
+TEST(AsmErrorList, KeepsLineOrderLinelessLast) {
+    AsmErrorList list;
+    const int order[] = {7, 3, 0, 3, 9};
+    std::shared_ptr<AsmError> inserted[5];
+    for (int i = 0; i < 5; ++i) {
+        inserted[i] =
+            order[i] == 0 ? std::make_shared<AsmRuntimeError>("none") : syntaxError(order[i]);
+        list.insert(inserted[i]);
+    }
+    list.insert(nullptr);
+    ASSERT_EQ(list.size(), 5u);
+    const std::shared_ptr<AsmError> want[] = {inserted[1], inserted[3], inserted[0], inserted[4],
+                                              inserted[2]};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(list[i], want[i]) << i;
+
+    auto lateLineless = std::make_shared<AsmRuntimeError>("late");
+    list.insert(lateLineless);
+    auto early = syntaxError(2);
+    list.insert(early);
+    EXPECT_EQ(list[0], early);
+    EXPECT_EQ(list[5], inserted[2]);
+    EXPECT_EQ(list[6], lateLineless);
+    EXPECT_EQ(list.numberOfErrorSources(), 5u);
+
+    list.erase(std::make_shared<AsmRuntimeError>("none"));
+    EXPECT_EQ(list.size(), 7u);
+    list.insert(early);
+    ASSERT_EQ(list.size(), 8u);
+    list.erase(early);
+    ASSERT_EQ(list.size(), 7u);
+    EXPECT_EQ(list[0], early);
+    EXPECT_EQ(list[1], inserted[1]);
+    list.erase(early);
+    EXPECT_EQ(list[0], inserted[1]);
+
+    EXPECT_FALSE(AsmErrorList::sortByLineNr(nullptr, early));
+    EXPECT_TRUE(AsmErrorList::sortByLineNr(early, nullptr));
+    EXPECT_TRUE(AsmErrorList::sortByLineNr(early, lateLineless));
+    EXPECT_FALSE(AsmErrorList::sortByLineNr(lateLineless, early));
+}
+
+TEST(AsmErrorList, ReportTexts) {
+    AsmErrorList list;
+    EXPECT_EQ(list.toStringFullReport("assembler"), "assembler finished successfully");
+    EXPECT_EQ(list.toStringOneLineSummary("assembler"), "assembler finished successfully");
+    EXPECT_EQ(list.toStringDetails(), "");
+
+    AsmErrorList runtime;
+    runtime.emplace<AsmRuntimeError>("");
+    EXPECT_EQ(runtime.toStringFullReport("assembler"), "assembler failed with 1 errors:\n");
+    EXPECT_EQ(runtime.numberOfErrorSources(), 0u);
+    EXPECT_FALSE(runtime.empty());
+
+    AsmSyntaxError first(lineOf("nop x", 2), 4, 1);
+    first << "spurious";
+    list.insert(first.shared_ptr_copy());
+    const std::string firstText = "a.s:2:4: Syntax error: spurious: \nnop x\n----^\n";
+    EXPECT_EQ(list.toStringFullReport("assembler"),
+              "assembler failed with 1 errors:\n" + firstText);
+    EXPECT_EQ(list.toStringOneLineSummary("assembler"),
+              "assembler failed with error: a.s:2:4: Syntax error: spurious: \\nnop x\\n----^\\n");
+    EXPECT_EQ(list.toStringDetails(), "");
+
+    list.emplace<AsmProgramTooLongError>("Program too long");
+    EXPECT_EQ(list.toStringFullReport("assembler"),
+              "assembler failed with 2 errors:\n" + firstText + "\nProgram too long");
+    EXPECT_EQ(list.toStringOneLineSummary("assembler"), "assembler failed with 2 errors");
+    EXPECT_EQ(list.toStringDetails(), firstText + "\nProgram too long");
+}
+
+} // namespace
