@@ -113,6 +113,10 @@ void AsmContainer::clearInstructionAddresses() {
 
 void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, size_t start, size_t step) {
     clearInstructionAddresses();
+    // The pass collects every unresolved reference anew; references left from
+    // an earlier pass would otherwise be reported twice.
+    for (auto& entry : labels)
+        entry.second.refs.clear();
     uint64_t next = start;
     for (const std::shared_ptr<AsmStatement>& statement : statements) {
         auto instruction = std::dynamic_pointer_cast<AsmInstruction>(statement);
