@@ -1,0 +1,179 @@
+// Output operations of SeqAssembler: the .hex file, the disassembly of
+// instruction memory and the CPU information block.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iomanip>
+#include <iostream>
+#include <vector>
+
+#include "SeqAssembler.h"
+#include "utils/StringUtils.h"
+
+namespace {
+
+enum class SaveResult { saved, notOpened, notWritten };
+
+// Writes a file through a temporary file in the same folder that is renamed
+// over the target only when the whole text was written and closed without
+// error, so that a failed write never leaves a half-written or clobbered file.
+SaveResult saveThroughTemporary(const std::string& fileName,
+                                const std::function<bool(std::ostream&)>& write) {
+    std::vector<char> name(fileName.begin(), fileName.end());
+    const char suffix[] = ".tmpXXXXXX";
+    name.insert(name.end(), suffix, suffix + sizeof(suffix));
+    const int fd = mkstemp(name.data());
+    if (fd < 0)
+        return SaveResult::notOpened;
+    const std::string temporary(name.data());
+    // mkstemp creates the file for its owner only; the result should carry the
+    // permissions of any newly created file.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    close(fd);
+
+    bool ok = false;
+    try {
+        std::ofstream out(temporary, std::ios::out | std::ios::trunc);
+        if (!out) {
+            std::remove(temporary.c_str());
+            return SaveResult::notOpened;
+        }
+        ok = write(out);
+        out.flush();
+        ok = ok && out.good();
+        out.close();
+        ok = ok && !out.fail();
+    } catch (...) {
+        std::remove(temporary.c_str());
+        throw;
+    }
+    if (ok && std::rename(temporary.c_str(), fileName.c_str()) == 0)
+        return SaveResult::saved;
+    std::remove(temporary.c_str());
+    return SaveResult::notWritten;
+}
+
+} // namespace
+
+bool SeqAssembler::printHexOutput(std::ostream& os) const {
+    if (!hasInstructionMemory()) {
+        std::cerr << "ERROR: No instruction memory available." << std::endl;
+        return false;
+    }
+    const auto& memory = processor->instructionMemory;
+    os << std::hex << std::setfill('0');
+    for (uint32_t address = 0; address < programSize; ++address)
+        os << std::setw(16) << memory.read(address) << "\n";
+    os << std::dec << std::setfill(' ');
+    return true;
+}
+
+bool SeqAssembler::saveHexOutput(const std::string& fileName) const {
+    bool printed = false;
+    const SaveResult result = saveThroughTemporary(fileName, [&](std::ostream& os) {
+        printed = printHexOutput(os);
+        return printed;
+    });
+    if (result == SaveResult::notOpened) {
+        std::cerr << "ERROR: could not open file " << fileName << " for writing" << std::endl;
+        return false;
+    }
+    // No instruction memory: printHexOutput has said so already.
+    if (result == SaveResult::notWritten && printed)
+        std::cerr << "ERROR: could not write file " << fileName << std::endl;
+    return result == SaveResult::saved;
+}
+
+bool SeqAssembler::disassemble(instruction_t word, uint32_t address,
+                               AsmInstruction& instruction) const {
+    instruction.address = address;
+    instruction.hasAddress = true;
+    if (processor == nullptr)
+        return false;
+    const SeqInstructionSet& set = processor->instructionSet;
+    const std::shared_ptr<SeqInstructionDef> def = set.findForBinary(word);
+    if (def) {
+        instruction.mnemonic = AsmToken(def->mnemonic);
+        for (const std::shared_ptr<SeqArgument const>& argument : def->arguments) {
+            auto decoded = std::make_shared<AsmArgument>();
+            const SeqField& field = *argument->field;
+            decoded->value =
+                static_cast<AsmArgument::value_t>((word >> (field.lsb & 63u)) & field.mask);
+            decoded->hasValue = true;
+            const std::string& prefix = argument->registerPrefix;
+            decoded->registerName =
+                !prefix.empty() && std::isalpha(static_cast<unsigned char>(prefix[0])) ? prefix[0]
+                                                                                       : 0;
+            instruction.arguments.push_back(std::move(decoded));
+        }
+        return true;
+    }
+
+    const unsigned long long opcode = processor->getInstructionOpcode(word);
+    std::shared_ptr<SeqInstructionVariations> variations;
+    if (opcode <= 0xFFFFFFFFull)
+        variations = set.findById(static_cast<uint32_t>(opcode));
+    if (variations && variations->count != 0)
+        instruction.mnemonic = AsmToken(stringCat(variations->mnemonic(), "_UNKNOWN_select_",
+                                                  processor->getInstructionSelect(word)));
+    else
+        instruction.mnemonic = AsmToken(stringCat("UNKNOWN_opcode_", opcode));
+    return false;
+}
+
+bool SeqAssembler::disassemble(instruction_t word, uint32_t address, std::ostream& os) const {
+    AsmInstruction instruction;
+    const bool found = disassemble(word, address, instruction);
+    int col = 0;
+    parser.unparseInstruction(os, instruction, col);
+    return found;
+}
+
+unsigned SeqAssembler::disassemble(std::ostream& os) const {
+    unsigned unknown = 0;
+    if (processor == nullptr)
+        return unknown;
+    const auto& memory = processor->instructionMemory;
+    for (uint32_t address = 0; address < programSize; ++address) {
+        AsmInstruction instruction;
+        if (!disassemble(memory.read(address), address, instruction))
+            ++unknown;
+        int col = 0;
+        parser.unparseInstruction(os, instruction, col);
+        os << std::endl;
+    }
+    return unknown;
+}
+
+int SeqAssembler::saveDisassemble(const std::string& fileName) const {
+    unsigned unknown = 0;
+    const SaveResult result = saveThroughTemporary(fileName, [&](std::ostream& os) {
+        unknown = disassemble(os);
+        return true;
+    });
+    if (result == SaveResult::notOpened) {
+        std::cerr << "Could not open file \"" << fileName << "\" for writing" << std::endl;
+        return -1;
+    }
+    if (result == SaveResult::notWritten) {
+        std::cerr << "Could not write file \"" << fileName << "\"" << std::endl;
+        return -1;
+    }
+    return static_cast<int>(unknown);
+}
+
+void SeqAssembler::printCPU_info() {
+    std::cout << "CPU info:"
+              << "\n\tSize of int           : " << 8 * sizeof(int) << " bits"
+              << "\n\tSize of long int      : " << 8 * sizeof(long int) << " bits"
+              << "\n\tSize of long long int : " << 8 * sizeof(long long int) << " bits"
+              << "\n\tSize of instruction_t : " << 8 * sizeof(instruction_t) << " bits"
+              << "\n\tSize of Arg::value_t  : " << 8 * sizeof(Arg::value_t) << " bits" << std::endl;
+}

@@ -1,0 +1,191 @@
+#include "Vorel.h"
+
+#include <cstdlib>
+#include <new>
+#include <sstream>
+
+#include "Logging.h"
+#include "asmparser/AsmErrorList.h"
+#include "asmparser/AsmSyntax.h"
+#include "asmparser/AsmToken.h"
+#include "utils/FileSourceReader.h"
+#include "utils/StringSourceReader.h"
+
+namespace {
+
+unsigned int words(int count) {
+    return count > 0 ? static_cast<unsigned int>(count) : 0u;
+}
+
+} // namespace
+
+Vorel::Vorel() = default;
+
+Vorel::Vorel(const SeqInstructionSet& set, unsigned long long* instructionBuffer,
+             int instructionWords, int dataWords, double classicalClockMHz,
+             double realtimeClockMHz) {
+    processor = new SeqProcessor(set, instructionBuffer, words(instructionWords), words(dataWords));
+    processor->classicalClockMHz = classicalClockMHz;
+    processor->realtimeClockMHz = realtimeClockMHz;
+    createSections();
+}
+
+Vorel::Vorel(const SeqInstructionSet& set, int instructionWords, int dataWords) {
+    processor = new SeqProcessor(set, words(instructionWords), words(dataWords));
+    createSections();
+}
+
+void Vorel::createSections() {
+    // A failed allocation must not leak the processor: the destructor does not
+    // run for a half-built object.
+    try {
+        assembler = new SeqAssembler(processor, AsmSyntax());
+        sim = new SeqSim(processor);
+    } catch (...) {
+        delete assembler;
+        delete processor;
+        throw;
+    }
+    registerAsmSection(assembler);
+    registerAsmSection(sim);
+}
+
+Vorel::~Vorel() {
+    // The sections go before the processor they refer to, so that nothing they
+    // hold can outlive what it points into.
+    delete assembler;
+    delete sim;
+    delete processor;
+    asmSections.clear();
+}
+
+void Vorel::registerAsmSection(AsmSection* section) {
+    if (section == nullptr)
+        return;
+    const std::string key = section->asmSectionGetDirective();
+    if (asmSections.emplace(key, section).second) {
+        if (Logging::getLogLevel() > 6)
+            Logging::write(7, "registered AsmSection handler for directive '%s'", key.c_str());
+    } else if (Logging::getLogLevel() > 2) {
+        Logging::write(3,
+                       "Vorel::registerAsmSection: duplicate AsmSection handler for directive '%s'",
+                       key.c_str());
+    }
+}
+
+int Vorel::assemble(SourceReader& reader, std::string& message) {
+    AsmErrorList errors;
+    const AsmSyntax syntax;
+    std::string startMessage;
+    if (!reader.start(startMessage)) {
+        message = startMessage;
+        return 1;
+    }
+
+    const bool debug = Logging::getLogLevel() > 6;
+    for (const auto& entry : asmSections) {
+        if (debug)
+            Logging::write(7, "starting section '%s'", entry.first.c_str());
+        entry.second->asmSectionStart(errors);
+    }
+
+    const auto code = asmSections.find(".CODE");
+    if (code == asmSections.end()) {
+        if (Logging::getLogLevel() >= 0)
+            Logging::write(0, "no AsmSection found for '.CODE'");
+        std::exit(1);
+    }
+    currentAsmSection = code->second;
+
+    for (;;) {
+        std::shared_ptr<const SourceLine> line;
+        try {
+            line = reader.nextLine(false);
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const std::exception& e) {
+            // Recorded like any error of the source: the assembly fails and the
+            // sections, finished below, encode nothing.
+            errors.emplace<AsmRuntimeError>(SeqAssembler::readFailureText(reader, e));
+            break;
+        }
+        if (!line)
+            break;
+
+        AsmToken token(line);
+        syntax.filter2Token(token, syntax.directive);
+        const bool control = token.size() >= 2 && token.front() == syntax.directiveChar &&
+                             syntax.directive.accept(token.data(), token.size());
+        if (control) {
+            if (token == ".CPU" || token == ".END")
+                continue;
+            const auto section = asmSections.find(token.toString());
+            if (section != asmSections.end()) {
+                if (Logging::getLogLevel() > 5)
+                    Logging::write(6, "found section '%s'",
+                                   SeqAssembler::loggable(section->first).c_str());
+                currentAsmSection = section->second;
+                continue;
+            }
+        }
+        if (currentAsmSection->asmSectionProcessLine(line, errors))
+            break;
+    }
+
+    for (const auto& entry : asmSections) {
+        if (debug)
+            Logging::write(7, "finishing section '%s'", entry.first.c_str());
+        entry.second->asmSectionFinish(errors);
+    }
+
+    const int n = static_cast<int>(errors.size());
+    if (Logging::getLogLevel() > 6 && assembler != nullptr) {
+        std::ostringstream text;
+        for (const auto& timer : assembler->getTimers()) {
+            timer->print<std::chrono::microseconds, std::chrono::seconds>(text, 3);
+            text << "\n";
+        }
+        Logging::write(7, "%s", text.str().c_str());
+    }
+
+    if (n != 0) {
+        if (Logging::getLogLevel() > 3)
+            Logging::write(4, "assembly failed with %d errors", n);
+        message = errors.toStringFullReport("assembler");
+        if (message.empty() && Logging::getLogLevel() > 3)
+            Logging::write(4, "empty error message");
+        return n;
+    }
+    if (debug)
+        Logging::write(7, "assembly completed");
+    assembled = true;
+    return 0;
+}
+
+int Vorel::assemble(const std::string& source, std::string& message) {
+    StringSourceReader reader(source);
+    return assemble(static_cast<SourceReader&>(reader), message);
+}
+
+int Vorel::assemble(std::shared_ptr<const std::string> source, std::string& message) {
+    StringSourceReader reader(std::move(source));
+    return assemble(static_cast<SourceReader&>(reader), message);
+}
+
+int Vorel::assembleFile(const std::string& fileName, std::string& message) {
+    FileSourceReader reader(fileName);
+    return assemble(static_cast<SourceReader&>(reader), message);
+}
+
+int Vorel::simulate(int maxInstructions) {
+    if (!assembled || sim == nullptr)
+        return 1;
+    return sim->simulate(maxInstructions) ? 1 : 0;
+}
+
+int Vorel::disassemble(std::string& text) {
+    std::ostringstream os;
+    const unsigned unknown = assembler != nullptr ? assembler->disassemble(os) : 0u;
+    text = os.str();
+    return static_cast<int>(unknown);
+}

@@ -1,0 +1,68 @@
+// The processor facade: owns a processor, its assembler section (".CODE") and
+// its simulator section (".SIM"), reads a source and routes every line to the
+// section named by the latest section directive, and returns the error count
+// of the assembly with its full report.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "SeqAssembler.h"
+#include "SeqSim.h"
+#include "asmparser/AsmSection.h"
+#include "seqprocessor/SeqInstructionSet.h"
+#include "seqprocessor/SeqProcessor.h"
+#include "utils/SourceReader.h"
+
+class Vorel {
+public:
+    // The processor wraps the caller's instruction buffer (which must outlive
+    // it) and allocates its data memory; the clock rates are in MHz.
+    Vorel(const SeqInstructionSet& set, unsigned long long* instructionBuffer, int instructionWords,
+          int dataWords, double classicalClockMHz, double realtimeClockMHz);
+    // The processor allocates both memories; the clock rates stay 0.
+    Vorel(const SeqInstructionSet& set, int instructionWords, int dataWords);
+    virtual ~Vorel();
+
+    Vorel(const Vorel&) = delete;
+    Vorel& operator=(const Vorel&) = delete;
+
+    // Registers a section under its directive; the first registration of a
+    // directive wins. The section stays the caller's.
+    void registerAsmSection(AsmSection* section);
+
+    // The assembly loop. 0 on success, 1 when the reader cannot start (message:
+    // the reader's text), otherwise the number of errors (message: the full
+    // report). On success the message is left as it was.
+    virtual int assemble(SourceReader& reader, std::string& message);
+    int assemble(const std::string& source, std::string& message);
+    int assemble(std::shared_ptr<const std::string> source, std::string& message);
+    int assembleFile(const std::string& fileName, std::string& message);
+
+    // 1 until an assembly has succeeded; otherwise the simulator's result.
+    int simulate(int maxInstructions);
+    // The disassembly of the whole program into text; the number of words that
+    // matched no definition.
+    int disassemble(std::string& text);
+
+    SeqProcessor* getProcessor() const { return processor; }
+    SeqAssembler* getAssembler() const { return assembler; }
+    SeqSim* getSimulator() const { return sim; }
+    bool isAssembled() const { return assembled; }
+
+protected:
+    // For derived classes, which create processor, assembler and simulator
+    // themselves and register the sections.
+    Vorel();
+
+    SeqProcessor* processor = nullptr;
+    std::map<std::string, AsmSection*> asmSections;
+    AsmSection* currentAsmSection = nullptr;
+    bool assembled = false;
+    SeqAssembler* assembler = nullptr;
+    SeqSim* sim = nullptr;
+
+private:
+    void createSections();
+};
