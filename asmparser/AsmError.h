@@ -23,6 +23,8 @@ public:
     virtual std::shared_ptr<const SourceLine> sourceLine() const { return nullptr; }
     virtual size_t numberOfErrorSources() const { return 0; }
     virtual int lineNr() const;
+    // The text of what(), whole: a NUL byte from a source line does not end it.
+    virtual std::string text() const { return what(); }
     // A heap copy of the error's own dynamic class, for the error list.
     virtual std::shared_ptr<AsmError> shared_ptr_copy() const = 0;
     virtual ~AsmError() = default;
@@ -78,6 +80,7 @@ public:
 
     // One block per located reference: location, message, pointer text.
     std::string message() const override;
+    std::string text() const override { return message(); }
 
     // Inserts after every reference that does not sort after it.
     void addErrorInfo(const SourceErrorRef& ref);

@@ -38,7 +38,7 @@ size_t AsmErrorList::numberOfErrorSources() const {
 
 void AsmErrorList::appendEntries(std::string& text) const {
     for (const value_type& error : errors)
-        append_(false, text, error->what(), "\n");
+        append_(false, text, error->text(), "\n");
     if (!text.empty() && text.back() == '\n')
         text.pop_back();
 }
@@ -56,7 +56,7 @@ std::string AsmErrorList::toStringOneLineSummary(const std::string& title) const
     if (errors.empty())
         return stringCat(title, " finished successfully");
     if (errors.size() == 1) {
-        std::string text = stringCat(title, " failed with error: ", errors.front()->what());
+        std::string text = stringCat(title, " failed with error: ", errors.front()->text());
         replaceAll(text, "\n", "\\n");
         return text;
     }

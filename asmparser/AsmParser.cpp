@@ -263,10 +263,16 @@ void AsmParser::parseComment(std::shared_ptr<AsmStatement>& statement, AsmToken&
 
 void AsmParser::parseInstruction(std::shared_ptr<AsmInstruction>& instruction, AsmToken& rest) {
     ++instructions;
+    bool afterSeparator = false;
     for (;;) {
         syntax.filter2Token(rest, syntax.argument);
-        if (rest.empty())
+        if (rest.empty()) {
+            // A separator promises an argument: an operand that is missing
+            // there is an error, not one silently dropped.
+            if (afterSeparator)
+                throw AsmSyntaxError(rest.line, rest.start, 1) << "Invalid argument";
             return;
+        }
         std::shared_ptr<AsmArgument> argument = parseArgument(rest);
         if (argument)
             instruction->arguments.push_back(argument);
@@ -274,6 +280,7 @@ void AsmParser::parseInstruction(std::shared_ptr<AsmInstruction>& instruction, A
         if (rest.empty() || rest.front() != syntax.separatorChar)
             return;
         rest = AsmToken(rest.line, rest.start + 1);
+        afterSeparator = true;
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "asmparser/AsmError.h"
 #include "asmparser/AsmErrorList.h"
+#include "utils/StringUtils.h"
 
 namespace {
 
@@ -158,6 +159,22 @@ TEST(AsmErrorList, KeepsLineOrderLinelessLast) {
     EXPECT_TRUE(AsmErrorList::sortByLineNr(early, nullptr));
     EXPECT_TRUE(AsmErrorList::sortByLineNr(early, lateLineless));
     EXPECT_FALSE(AsmErrorList::sortByLineNr(lateLineless, early));
+}
+
+TEST(AsmErrorList, ReportsAreNotCutAtNulBytes) {
+    AsmSyntaxError e(lineOf(std::string("mov 1\0x", 7), 4), 5, 2);
+    e << "spurious";
+    const std::string want =
+        std::string("a.s:4:5: Syntax error: spurious: \nmov 1\0x\n-----^^\n", 50);
+    EXPECT_EQ(e.text(), want);
+    AsmErrorList list;
+    list.insert(e.shared_ptr_copy());
+    EXPECT_EQ(list.toStringFullReport("assembler"), "assembler failed with 1 errors:\n" + want);
+    std::string summary = want;
+    replaceAll(summary, "\n", "\\n");
+    EXPECT_EQ(list.toStringOneLineSummary("assembler"), "assembler failed with error: " + summary);
+    list.emplace<AsmRuntimeError>("last");
+    EXPECT_EQ(list.toStringDetails(), want + "\nlast");
 }
 
 TEST(AsmErrorList, ReportTexts) {

@@ -113,7 +113,6 @@ INSTANTIATE_TEST_SUITE_P(Lines, LineStatements, ::testing::Values(
     LineCase{"nop %", "nop", "", {}},
     LineCase{"nop , x", "nop", "", {}},
     LineCase{"nop # comment", "nop", "", {}},
-    LineCase{"add R1, , R2", "add", "", {{"R1", 'R', 1, true, ""}}},
     LineCase{"mov R0x1F, R-1", "mov", "", {{"R0x1F", 'R', 31, true, ""}, {"R-1", 'R', -1, true, ""}}},
     LineCase{"mov r1", "mov", "", {{"r1", 'r', 1, true, ""}}},
     LineCase{"mov 010, -0x10, 0", "mov", "", {{"010", '#', 8, true, ""}, {"-0x10", '#', -16, true, ""},
@@ -198,6 +197,15 @@ INSTANTIATE_TEST_SUITE_P(Lines, LineErrors, ::testing::Values(
     ErrorCase{"\tmov\tR1 ?", "Asm syntax error",
         "t.s:1:8: Syntax error: AsmParser: spurious characters after statement: \n"
         "    mov    R1 ?\n--------------^\n"},
+    // An operand missing after a separator is an error, not a dropped operand.
+    ErrorCase{"add R1, , R2", "Asm syntax error",
+        "t.s:1:8: Syntax error: Invalid argument: \nadd R1, , R2\n--------^\n"},
+    ErrorCase{"wait 100,,200", "Asm syntax error",
+        "t.s:1:9: Syntax error: Invalid argument: \nwait 100,,200\n---------^\n"},
+    ErrorCase{"add R1,", "Asm syntax error",
+        "t.s:1:7: Syntax error: Invalid argument: \nadd R1,\n-------^\n"},
+    ErrorCase{"add R1, # c", "Asm syntax error",
+        "t.s:1:8: Syntax error: Invalid argument: \nadd R1, # c\n--------^\n"},
     // Only the first fault of a line is recorded.
     ErrorCase{"mov R1x, @1 junk", "Asm syntax error",
         "t.s:1:5: Syntax error: AsmParser: Invalid Register argument: Value '1x' is not a valid "
