@@ -1,0 +1,2 @@
+.CODE
+	move 1, R1	stop

@@ -1,0 +1,3 @@
+.CODE
+	move 1, R1
+	stop

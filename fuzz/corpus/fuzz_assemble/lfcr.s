@@ -1,0 +1,3 @@
+	move 1, R1
+	stop
+

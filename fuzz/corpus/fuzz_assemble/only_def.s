@@ -1,0 +1,3 @@
+.DEF A 1
+.DEF B 2
+.DEF C 3

@@ -1,0 +1,1 @@
+loop: jmp @loop

@@ -1,0 +1,234 @@
+// Sources that editors and generators produce by mistake: odd bytes and line
+// ends, huge lines and files, extreme numbers and names. Each must end in a
+// program or in clear errors, the same through the library and through the
+// vorelasm program, which writes no .hex for a failed source and leaves an
+// earlier one as it was.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "assembler/seq.h"
+#include "fuzz/AssembleChecks.h"
+#include "tests/hardening/FuzzReplay.h"
+#include "tests/hardening/HardeningSupport.h"
+
+namespace {
+
+constexpr uint64_t nop = 0x1000000000000000ull;
+constexpr uint64_t stop = 0x0800000000000000ull;
+constexpr uint64_t moveOneToR1 = 0x3C00004000000001ull;
+constexpr uint64_t moveFifteenToR1 = 0x3C0000400000000Full;
+constexpr uint64_t jmpTo0 = 0x1C00000000000000ull;
+constexpr uint64_t jmpTo1 = 0x1C00004000000000ull;
+
+// What an earlier run left; a failed run must not touch it.
+const std::string earlierHex = "00000000000000ff\n";
+
+struct BadInput {
+    const char* name;
+    std::string source;
+    // 0: the program below; otherwise the number of errors.
+    int errors;
+    std::vector<uint64_t> words;
+    // Found in the library's report (and in the program's standard error
+    // unless stderrMust is given).
+    std::string reportMust = std::string();
+    // Found in the program's standard error in place of reportMust, for texts
+    // that carry the source's name.
+    std::string stderrMust = std::string();
+};
+
+std::string repeat(const std::string& piece, size_t times) {
+    std::string text;
+    text.reserve(piece.size() * times);
+    for (size_t i = 0; i < times; ++i)
+        text += piece;
+    return text;
+}
+
+std::string highBytes() {
+    std::string bytes;
+    for (int b = 128; b < 256; ++b)
+        bytes += char(b);
+    return bytes;
+}
+
+const std::string label1000(1000, 'L');
+const std::string megabyte(1 << 20, 'x');
+
+std::vector<BadInput> badInputs() {
+    using namespace std::string_literals;
+    return {
+        // NUL bytes: not blanks, so after a statement they are spurious; in a
+        // comment they are comment text; the report is not cut at them.
+        // A byte that cannot begin an argument ends the statement, as for "nop %".
+        {"NulAfterStatement", "\tnop\0\n\tstop\n"s, 0, {nop, stop}},
+        {"NulInComment", "\tnop # a\0b\n\tstop\n"s, 0, {nop, stop}},
+        {"NulInOperand", "\tmove 1\0, R1\n"s, 1, {}, "spurious characters"},
+        // A line whose first byte is no word character is dropped, as a
+        // comment line is.
+        {"NulStartsLine", "\0\tnop\n\tstop\n"s, 0, {stop}},
+        {"HighBytesInComment", "\tnop # " + highBytes() + "\n\tstop\n", 0, {nop, stop}},
+        {"HighBytesLine", highBytes() + "\n\tstop\n", 0, {stop}},
+        {"HighByteInMnemonic", "\tn\xe9op\n", 1, {}, "instruction 'n' not found"},
+        {"HighByteAsOperand",
+         "\tmove \xe9, R1\n",
+         1,
+         {},
+         "does not support argument signature \"\""},
+
+        // Line ends: a lone CR, CR LF and LF CR each end one line, and the
+        // line numbers of later errors count lines, not terminator bytes.
+        {"LoneCr", "\tmove 1, R1\r\tstop\r", 0, {moveOneToR1, stop}},
+        {"CrLf", "\tmove 1, R1\r\n\tstop\r\n", 0, {moveOneToR1, stop}},
+        {"LfCr", "\tmove 1, R1\n\r\tstop\n\r", 0, {moveOneToR1, stop}},
+        {"CrLfLineNumbers", "\tnop\r\n\tnop\r\n\tbad\r\n", 1, {}, "line 3 column 1", "prog.s:3:1"},
+        {"LoneCrLineNumbers", "\tnop\r\tbad\r", 1, {}, "line 2 column 1", "prog.s:2:1"},
+        {"LfCrLineNumbers", "\tnop\n\r\tnop\n\r\tbad\n\r", 1, {}, "line 3 column 1", "prog.s:3:1"},
+
+        // A 1 MB line.
+        {"MegabyteComment", "\tnop # " + megabyte + "\n\tstop\n", 0, {nop, stop}},
+        {"MegabyteOfBlanks", "\tnop" + std::string(1 << 20, ' ') + "\n\tstop\n", 0, {nop, stop}},
+        {"MegabyteOperand",
+         "\tmove " + std::string(1 << 20, '7') + ", R1\n",
+         1,
+         {},
+         "out of range (0,4294967295)"},
+        {"MegabyteMnemonic", megabyte + "\n", 1, {}, "not found"},
+
+        // 200,000 lines.
+        {"TwoHundredThousandInstructions",
+         repeat("\tnop\n", 200000),
+         1,
+         {},
+         "Program too long (200000). Maximum 4096 instructions"},
+        {"TwoHundredThousandLines",
+         repeat("# comment\n\n", 99999) + "\tnop\n\tstop\n",
+         0,
+         {nop, stop}},
+
+        // A 1000-character label, on its instruction's line and on its own.
+        {"LongLabel", label1000 + ":\tjmp @" + label1000 + "\n", 0, {jmpTo0}},
+        {"LongPendingLabel",
+         "\tnop\n" + label1000 + ":\n\tjmp @" + label1000 + "\n",
+         0,
+         {nop, jmpTo1}},
+        {"LongLabelUnresolved", "\tjmp @" + label1000 + "x\n", 1, {}, label1000 + "x"},
+
+        // Numbers of 30 digits are beyond 64 bits: they reach the encoder's
+        // range check, whatever their form. Leading zeros make octal.
+        {"ThirtyDigits",
+         "\tmove 123456789012345678901234567890, R1\n",
+         1,
+         {},
+         "out of range (0,4294967295)"},
+        {"ThirtyDigitsNegative",
+         "\tmove -123456789012345678901234567890, R1\n",
+         1,
+         {},
+         "out of range (0,4294967295)"},
+        {"ThirtyHexDigits",
+         "\tmove 0x" + std::string(30, 'f') + ", R1\n",
+         1,
+         {},
+         "out of range (0,4294967295)"},
+        {"ThirtyDigitRegister",
+         "\tmove 1, R123456789012345678901234567890\n",
+         1,
+         {},
+         "out of range (0,63)"},
+        {"ThirtyDigitsOfOctal",
+         "\tmove 000000000000000000000000000017, R1\n",
+         0,
+         {moveFifteenToR1}},
+
+        {"HexPrefixAlone", "\tmove 0x, R1\n", 1, {}, "AsmParser: Invalid Immediate argument"},
+        {"DoubleMinus", "\tmove --5, R1\n", 1, {}, "AsmParser: Invalid Immediate argument"},
+        {"HugeRegister",
+         "\tmove R99999999999, R1\n",
+         1,
+         {},
+         "value: 99999999999 out of range (0,63)"},
+
+        {"EmptyFile", "", 0, {}},
+        {"OnlyDefLines", ".DEF A 1\n.DEF B R2\n.DEF C @nowhere\n", 0, {}},
+        {"OnlyDefLinesOneBad",
+         ".DEF A 1\n.DEF B\n.DEF C 3\n",
+         1,
+         {},
+         "AsmParser: directive .DEF has no value"},
+    };
+}
+
+class BadInputTest : public testing::TestWithParam<BadInput> {};
+
+std::string firstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
+
+TEST_P(BadInputTest, LibraryGivesProgramOrErrors) {
+    const BadInput& input = GetParam();
+    seq s;
+    std::string message;
+    const int result = s.assemble(input.source, message);
+    ASSERT_EQ(result, input.errors) << firstLine(message);
+    if (input.errors == 0) {
+        EXPECT_EQ(message, "assembler finished successfully");
+        ASSERT_EQ(s.asm_->getProgramSize(), input.words.size());
+        for (uint32_t address = 0; address < input.words.size(); ++address)
+            EXPECT_EQ(s.asm_->getProcessor()->instructionMemory.read(address), input.words[address])
+                << "address " << address;
+    } else {
+        EXPECT_EQ(firstLine(message),
+                  "assembler failed with " + std::to_string(input.errors) + " errors:");
+        EXPECT_NE(message.find(input.reportMust), std::string::npos) << message.substr(0, 2000);
+    }
+}
+
+TEST_P(BadInputTest, ProgramWritesHexOnlyOnSuccess) {
+    if (!haveVorelasm())
+        GTEST_SKIP() << "vorelasm is not built";
+    const BadInput& input = GetParam();
+    TempDir dir;
+    writeFile(dir / "prog.s", input.source);
+    writeFile(dir / "prog.hex", earlierHex);
+
+    const ProgramRun run = runVorelasm(dir.path(), {"prog.s"});
+    EXPECT_EQ(run.status, input.errors > 255 ? 255 : input.errors) << run.err.substr(0, 2000);
+    std::string hex;
+    ASSERT_TRUE(readFile(dir / "prog.hex", hex));
+    if (input.errors == 0) {
+        EXPECT_EQ(hex, hexText(input.words));
+    } else {
+        EXPECT_EQ(hex, earlierHex);
+        // A location without a source name is the library's; the program names its file.
+        const std::string& must = input.stderrMust.empty() ? input.reportMust : input.stderrMust;
+        EXPECT_NE(run.err.find(must), std::string::npos) << run.err.substr(0, 2000);
+    }
+    // Nothing else is left behind (no temporary or stray output file).
+    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"prog.hex", "prog.s"}));
+}
+
+TEST_P(BadInputTest, ProgramWritesNoHexForFailure) {
+    if (!haveVorelasm())
+        GTEST_SKIP() << "vorelasm is not built";
+    const BadInput& input = GetParam();
+    TempDir dir;
+    writeFile(dir / "prog.s", input.source);
+    const ProgramRun run = runVorelasm(dir.path(), {"prog.s"});
+    EXPECT_EQ(run.status, input.errors > 255 ? 255 : input.errors);
+    EXPECT_EQ(exists(dir / "prog.hex"), input.errors == 0);
+}
+
+TEST_P(BadInputTest, KeepsThePropertiesTheFuzzerChecks) {
+    EXPECT_EQ(brokenProperty(fuzz::checkAssembleInput, GetParam().source), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, BadInputTest, testing::ValuesIn(badInputs()),
+                         [](const testing::TestParamInfo<BadInput>& info) {
+                             return std::string(info.param.name);
+                         });
+
+} // namespace

@@ -1,0 +1,47 @@
+// Helpers of the hardening tests: temporary folders, whole-file reads and
+// writes, and a run of the real vorelasm program in a folder of its own with
+// its exit status and both output streams captured.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A fresh folder under the system's temporary folder, removed with all its
+// contents (also read-only subfolders) when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return dir; }
+    std::string operator/(const std::string& name) const { return dir + "/" + name; }
+
+private:
+    std::string dir;
+};
+
+void writeFile(const std::string& path, const std::string& bytes);
+// False when the path is not a readable regular file.
+bool readFile(const std::string& path, std::string& bytes);
+bool isDirectory(const std::string& path);
+bool exists(const std::string& path);
+// The names in a folder, sorted, without "." and "..".
+std::vector<std::string> folderEntries(const std::string& path);
+
+// The .hex text of a program: one line of 16 lower-case hex digits per word.
+std::string hexText(const std::vector<uint64_t>& words);
+
+struct ProgramRun {
+    // The exit status, or -1 when the program did not exit normally.
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// True when the tests were built beside the vorelasm program.
+bool haveVorelasm();
+// Runs vorelasm with the arguments in `folder` as working directory.
+ProgramRun runVorelasm(const std::string& folder, const std::vector<std::string>& arguments);
