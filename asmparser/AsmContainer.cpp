@@ -7,10 +7,6 @@
 
 namespace {
 
-[[noreturn]] void containerBug(int line, const char* function, const std::string& error) {
-    Logging::throwBug("asmparser/AsmContainer", line, function, error);
-}
-
 // The label lines are debug detail: written at level 7, but only at verbose.
 bool labelDebug() {
     return Logging::getLogLevel() > 7;
@@ -21,15 +17,14 @@ bool labelDebug() {
 AsmContainer::AddressLabelInfo::AddressLabelInfo(const std::shared_ptr<AsmInstruction>& instruction)
     : labelStatement(instruction) {
     if (!instruction || instruction->addressLabel.empty())
-        containerBug(23, "AddressLabelInfo",
-                     "AddressLabelInfo created from AsmInstruction without a label.");
+        THROW_BUG("AddressLabelInfo created from AsmInstruction without a label.");
 }
 
 AsmContainer::AddressLabelInfo::AddressLabelInfo(const AsmToken& label,
                                                  const std::shared_ptr<AsmInstruction>& referrer)
     : refs{referrer} {
     if (label.empty())
-        containerBug(31, "AddressLabelInfo", "AddressLabelInfo created from empty AsmToken label.");
+        THROW_BUG("AddressLabelInfo created from empty AsmToken label.");
     labelStatement = std::make_shared<AsmInstruction>(label.line, AsmType::LABEL_ONLY);
     labelStatement->setAddressLabel(label);
 }
@@ -37,7 +32,7 @@ AsmContainer::AddressLabelInfo::AddressLabelInfo(const AsmToken& label,
 void AsmContainer::AddressLabelInfo::setLabelStatement(
     const std::shared_ptr<AsmInstruction>& instruction) {
     if (!instruction)
-        containerBug(95, "setLabelStatement", "Can not set empty label statement pointer");
+        THROW_BUG("Can not set empty label statement pointer");
     labelStatement = instruction;
 }
 
@@ -63,9 +58,8 @@ void AsmContainer::AddressLabelInfo::resolveRefs() {
 
 void AsmContainer::push_back(const std::shared_ptr<AsmStatement>& statement) {
     if (statement->type == AsmType::LABEL_ONLY)
-        containerBug(71, "push_back",
-                     "Can not add LABEL_ONLY statements to AsmContainer. Merge with next real "
-                     "instruction before adding");
+        THROW_BUG("Can not add LABEL_ONLY statements to AsmContainer. Merge with next real "
+                  "instruction before adding");
     addAddressLabel(statement);
     statements.push_back(statement);
     ++typeCounts[static_cast<unsigned short>(statement->type)];

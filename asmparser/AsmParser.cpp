@@ -15,10 +15,6 @@ namespace {
 // The log level "quiet".
 constexpr int quietLevel = -1000;
 
-[[noreturn]] void parserBug(int line, const char* function, const std::string& error) {
-    Logging::throwBug("asmparser/AsmParser", line, function, error);
-}
-
 // Symbol lines are debug detail: written at level 7, but only at verbose.
 bool symbolDebug() {
     return Logging::getLogLevel() > 7;
@@ -95,8 +91,7 @@ void AsmParser::processLine(const std::shared_ptr<const SourceLine>& line, AsmEr
         case AsmType::LABEL_ONLY: {
             auto label = std::dynamic_pointer_cast<AsmInstruction>(statement);
             if (!label)
-                parserBug(136, "processLine",
-                          "AsmStatement of AsmType::LABEL_ONLY is not an instance of the "
+                THROW_BUG("AsmStatement of AsmType::LABEL_ONLY is not an instance of the "
                           "AsmInstruction class");
             pendingLabel = label;
             break;
@@ -104,8 +99,7 @@ void AsmParser::processLine(const std::shared_ptr<const SourceLine>& line, AsmEr
         case AsmType::DIRECTIVE: {
             auto directive = std::dynamic_pointer_cast<AsmDirective>(statement);
             if (!directive)
-                parserBug(144, "processLine",
-                          "AsmStatement of AsmType::DIRECTIVE is not an instance of the "
+                THROW_BUG("AsmStatement of AsmType::DIRECTIVE is not an instance of the "
                           "AsmDirective class");
             if (config.keepAllDirectives ||
                 config.keptDirectives.count(directive->keyword.toString()) != 0)
@@ -115,8 +109,7 @@ void AsmParser::processLine(const std::shared_ptr<const SourceLine>& line, AsmEr
         case AsmType::INSTRUCTION: {
             auto instruction = std::dynamic_pointer_cast<AsmInstruction>(statement);
             if (!instruction)
-                parserBug(154, "processLine",
-                          "AsmStatement of AsmType::INSTRUCTION is not an instance of the "
+                THROW_BUG("AsmStatement of AsmType::INSTRUCTION is not an instance of the "
                           "AsmInstruction class");
             if (pendingLabel) {
                 instruction->setAddressLabel(pendingLabel->addressLabel);
@@ -126,10 +119,8 @@ void AsmParser::processLine(const std::shared_ptr<const SourceLine>& line, AsmEr
             break;
         }
         default: {
-            std::ostringstream text;
-            text << "Unknown AsmType " << static_cast<unsigned>(statement->type) << " in "
-                 << line->getSourceRef() << ": " << line->text;
-            parserBug(164, "processLine", text.str());
+            THROW_BUG("Unknown AsmType " << static_cast<unsigned>(statement->type) << " in "
+                                         << line->getSourceRef() << ": " << line->text);
         }
         }
     } catch (AsmError& e) {
@@ -549,8 +540,7 @@ std::ostream& AsmParser::unparseStatement(std::ostream& os, const AsmStatement& 
     case AsmType::LABEL_ONLY: {
         auto label = dynamic_cast<const AsmInstruction*>(&statement);
         if (!label)
-            parserBug(531, "unparseStatement",
-                      "AsmStatement of type LABEL_ONLY is not an instance of class AsmInstruction");
+            THROW_BUG("AsmStatement of type LABEL_ONLY is not an instance of class AsmInstruction");
         if (config.unparseLabels) {
             unparseAddressLabel(os, label->addressLabel, col);
             if (config.unparseComments && !statement.comment.empty())
@@ -561,8 +551,7 @@ std::ostream& AsmParser::unparseStatement(std::ostream& os, const AsmStatement& 
     case AsmType::DIRECTIVE: {
         auto directive = dynamic_cast<const AsmDirective*>(&statement);
         if (!directive)
-            parserBug(542, "unparseStatement",
-                      "AsmStatement of type DIRECTIVE is not an instance of class AsmDirective");
+            THROW_BUG("AsmStatement of type DIRECTIVE is not an instance of class AsmDirective");
         if (config.unparseDirectives)
             unparseDirective(os, *directive, col);
         break;
@@ -570,14 +559,13 @@ std::ostream& AsmParser::unparseStatement(std::ostream& os, const AsmStatement& 
     case AsmType::INSTRUCTION: {
         auto instruction = dynamic_cast<const AsmInstruction*>(&statement);
         if (!instruction)
-            parserBug(550, "unparseStatement",
-                      "AsmStatement of type INSTRUCTION is not an instance of class "
+            THROW_BUG("AsmStatement of type INSTRUCTION is not an instance of class "
                       "AsmInstruction");
         unparseInstruction(os, *instruction, col);
         break;
     }
     default:
-        parserBug(556, "unparseStatement", "Not all statement types covered");
+        THROW_BUG("Not all statement types covered");
     }
     os << '\n';
     return os;
