@@ -163,11 +163,21 @@ std::string toLower(const std::string& text) {
 void replaceAll(std::string& text, const std::string& from, const std::string& to) {
     if (from.empty())
         return;
-    size_t position = 0;
-    while ((position = text.find(from, position)) != std::string::npos) {
-        text.replace(position, from.size(), to);
-        position += to.size();
+    // One pass into a new string: replacing in place would move the tail of
+    // the text once per match, quadratic on long lines full of matches.
+    size_t position = text.find(from);
+    if (position == std::string::npos)
+        return;
+    std::string result;
+    result.reserve(text.size());
+    size_t done = 0;
+    for (; position != std::string::npos; position = text.find(from, done)) {
+        result.append(text, done, position - done);
+        result += to;
+        done = position + from.size();
     }
+    result.append(text, done, std::string::npos);
+    text.swap(result);
 }
 
 const char* signalToString(int signal) {

@@ -145,6 +145,12 @@ TEST(StringHelpers, ReplaceAll) {
     std::string lines = "a\nb\n";
     replaceAll(lines, "\n", "\\n");
     EXPECT_EQ(lines, "a\\nb\\n");
+    std::string pairs = "aaaaa";
+    replaceAll(pairs, "aa", "b");
+    EXPECT_EQ(pairs, "bba") << "matches do not overlap";
+    std::string megabyte(1 << 20, '\t');
+    replaceAll(megabyte, "\t", "  ");
+    EXPECT_EQ(megabyte, std::string(2 << 20, ' '));
     std::string unchanged = "abc";
     replaceAll(unchanged, "", "x");
     EXPECT_EQ(unchanged, "abc");
