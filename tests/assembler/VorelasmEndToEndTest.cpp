@@ -49,11 +49,16 @@ protected:
     std::string dir, out, err;
 };
 
-TEST_F(Vorelasm, ExampleGivesTheGoldenHex) {
-    EXPECT_EQ(run("-o loop '" VOREL_SOURCE_DIR "/examples/loop.s'"), 0);
-    EXPECT_EQ(readFile(dir + "/loop.hex"), readFile(VOREL_TEST_DATA_DIR "/cases/loop.hex"));
-    EXPECT_NE(err.find("assembler finished successfully"), std::string::npos);
-    EXPECT_EQ(out.rfind("CPU info:", 0), 0u);
+TEST_F(Vorelasm, ExamplesGiveTheirGoldenHex) {
+    for (const char* name : {"loop", "acquire_sweep"}) {
+        SCOPED_TRACE(name);
+        const std::string base = name;
+        EXPECT_EQ(run("'" VOREL_SOURCE_DIR "/examples/" + base + ".s'"), 0);
+        EXPECT_EQ(readFile(dir + "/" + base + ".hex"),
+                  readFile(VOREL_TEST_DATA_DIR "/cases/" + base + ".hex"));
+        EXPECT_NE(err.find("assembler finished successfully"), std::string::npos);
+        EXPECT_EQ(out.rfind("CPU info:", 0), 0u);
+    }
 }
 
 TEST_F(Vorelasm, OutputBaseIsTheInputNameWithoutFolderAndExtension) {
