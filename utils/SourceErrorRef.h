@@ -15,6 +15,11 @@ public:
     // Refers to the first occurrence of text in the line (npos when absent,
     // the length of text either way).
     SourceErrorRef(std::shared_ptr<const SourceLine> line, const std::string& text);
+    SourceErrorRef(const SourceErrorRef&) = default;
+    SourceErrorRef(SourceErrorRef&&) = default;
+    SourceErrorRef& operator=(const SourceErrorRef&) = default;
+    SourceErrorRef& operator=(SourceErrorRef&&) = default;
+    virtual ~SourceErrorRef() = default;
 
     // Lines without a positive number are not part of any source.
     virtual bool hasSource() const;

@@ -45,7 +45,9 @@ public:
     // Subclasses decorate the message here (source locations, for example).
     virtual std::string message() const { return messageText; }
 
-    // Recomputed on every call; valid until the next call or destruction.
+    // Recomputed on every call; valid until the next call or destruction. The
+    // base's other what() overloads stay visible.
+    using T::what;
     const char* what() const noexcept override {
         whatBuffer = message();
         return whatBuffer.c_str();

@@ -15,7 +15,7 @@ struct ManualClock {
     using rep = duration::rep;
     using period = duration::period;
     using time_point = std::chrono::time_point<ManualClock>;
-    static constexpr bool is_steady = true;
+    [[maybe_unused]] static constexpr bool is_steady = true;
     static time_point current;
     static time_point now() { return current; }
 };
