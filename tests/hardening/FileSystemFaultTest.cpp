@@ -61,4 +61,15 @@ TEST_F(FileSystemFault, OutputFolderNotWritable) {
     EXPECT_EQ(folderEntries(dir / "locked"), std::vector<std::string>{});
 }
 
+// procfs refuses new files whatever the rights of the caller, so this case
+// runs under root too.
+TEST_F(FileSystemFault, OutputFolderRefusesNewFiles) {
+    if (!isDirectory("/proc/self"))
+        GTEST_SKIP() << "no procfs";
+    const ProgramRun run = runVorelasm(dir.path(), {"-o", "/proc/vorel-out", "prog.s"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("could not write /proc/vorel-out.hex"), std::string::npos) << run.err;
+    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"prog.s"});
+}
+
 } // namespace
