@@ -1,5 +1,8 @@
 #include "assembler/seq_sim.h"
 
+#include <initializer_list>
+#include <string>
+
 #include "Logging.h"
 #include "seqprocessor/SeqProcessor.h"
 
@@ -105,7 +108,7 @@ void seq_sim::appendEntry() {
 
 void seq_sim::update_rt_info(const SeqInstructionDef& def, uint64_t word) {
     rt_current.duration = static_cast<int32_t>(getImmediateValue(def, "COUNT", word));
-    rt_entries.push_back(rt_current);
+    appendEntry();
     // Flags and phase deltas last for one entry; the other settings persist.
     rt_current.play = false;
     rt_current.acquire = false;
@@ -113,65 +116,53 @@ void seq_sim::update_rt_info(const SeqInstructionDef& def, uint64_t word) {
     rt_current.phase_delta_u = 0;
     rt_current.phase_delta_f = 0;
     rt_current.phase_delta_c = 0;
-    realtimeCycles += static_cast<uint64_t>(static_cast<int64_t>(rt_current.duration));
-    rt_current.start = static_cast<uint32_t>(realtimeCycles);
 }
 
-// Numbers of the log are printed as signed 32-bit decimals.
-static void appendSigned(std::string& text, uint32_t value) {
-    text += std::to_string(static_cast<int32_t>(value));
+namespace {
+
+struct Labelled {
+    const char* label;
+    uint32_t value;
+};
+
+// Each value after its label; numbers of the log are printed as signed 32-bit
+// decimals.
+void appendValues(std::string& text, std::initializer_list<Labelled> values) {
+    for (const Labelled& v : values) {
+        text += v.label;
+        text += std::to_string(static_cast<int32_t>(v.value));
+    }
 }
+
+} // namespace
 
 std::string seq_sim::rt_log_text(const std::string& prefix) const {
     std::string text = prefix;
     text += "\nSimulation start:";
     for (const rt_info& e : rt_entries) {
-        text += "\n@";
-        appendSigned(text, e.start);
+        appendValues(text, {{"\n@", e.start}});
         text += "ns ";
         text += e.name ? e.name : "";
         text += " ";
         text += std::to_string(e.duration);
         text += "ns:";
         if (e.play) {
-            text += "\n\twave idx: 0:";
-            appendSigned(text, e.wave_idx0);
-            text += ",1:";
-            appendSigned(text, e.wave_idx1);
+            appendValues(text, {{"\n\twave idx: 0:", e.wave_idx0}, {",1:", e.wave_idx1}});
         }
         if (e.acquire) {
-            text += "\n\tacq idx: ";
-            appendSigned(text, e.acq_idx);
-            text += "\n\tbin idx: ";
-            appendSigned(text, e.bin_idx);
-            text += "\n\tweight idx: 0:";
-            appendSigned(text, e.weight_idx0);
-            text += ",1:";
-            appendSigned(text, e.weight_idx1);
+            appendValues(text, {{"\n\tacq idx: ", e.acq_idx}});
+            appendValues(text, {{"\n\tbin idx: ", e.bin_idx}});
+            appendValues(text, {{"\n\tweight idx: 0:", e.weight_idx0}, {",1:", e.weight_idx1}});
         }
         if (e.update) {
-            text += "\n\tawg_gain: 0:";
-            appendSigned(text, e.awg_gain0);
-            text += ",1:";
-            appendSigned(text, e.awg_gain1);
-            text += "\n\tawg_offset: 0:";
-            appendSigned(text, e.awg_offs0);
-            text += ",1:";
-            appendSigned(text, e.awg_offs1);
-            text += "\n\tphase: c:";
-            appendSigned(text, e.phase_c);
-            text += ",f:";
-            appendSigned(text, e.phase_f);
-            text += ",u:";
-            appendSigned(text, e.phase_u);
-            text += "\n\tphase delta: c:";
-            appendSigned(text, e.phase_delta_c);
-            text += ",f:";
-            appendSigned(text, e.phase_delta_f);
-            text += ",u:";
-            appendSigned(text, e.phase_delta_u);
-            text += "\n\tmarker: ";
-            appendSigned(text, e.marker);
+            appendValues(text, {{"\n\tawg_gain: 0:", e.awg_gain0}, {",1:", e.awg_gain1}});
+            appendValues(text, {{"\n\tawg_offset: 0:", e.awg_offs0}, {",1:", e.awg_offs1}});
+            appendValues(text,
+                         {{"\n\tphase: c:", e.phase_c}, {",f:", e.phase_f}, {",u:", e.phase_u}});
+            appendValues(text, {{"\n\tphase delta: c:", e.phase_delta_c},
+                                {",f:", e.phase_delta_f},
+                                {",u:", e.phase_delta_u}});
+            appendValues(text, {{"\n\tmarker: ", e.marker}});
         }
         if (!e.play && !e.acquire && !e.update) {
             text.pop_back();
