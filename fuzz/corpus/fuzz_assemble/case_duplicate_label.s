@@ -1,0 +1,3 @@
+again:  nop
+        jmp @again
+again:  stop

@@ -1,0 +1,3 @@
+        jmp R1, 2
+        play
+        wait r5

@@ -1,0 +1,5 @@
+# Mnemonics are looked up exactly as written.
+        nop
+        foo R1, 2
+        NOP
+        stop

@@ -1,0 +1,5 @@
+start:  nop
+        jge R1, 1, @done
+        loop R1, @nowhere
+        jmp @Start
+done:   stop
