@@ -1,3 +1,0 @@
-again:  nop
-        jmp @again
-again:  stop

@@ -1,3 +1,0 @@
-        jmp R1, 2
-        play
-        wait r5

@@ -1,5 +1,0 @@
-# Mnemonics are looked up exactly as written.
-        nop
-        foo R1, 2
-        NOP
-        stop

@@ -1,5 +1,0 @@
-start:  nop
-        jge R1, 1, @done
-        loop R1, @nowhere
-        jmp @Start
-done:   stop
