@@ -344,20 +344,6 @@ void SeqAssembler::printTimers(const std::string& title) const {
         Logging::write(6, "%s\n%s", title.c_str(), text.str().c_str());
 }
 
-std::string SeqAssembler::loggable(const std::string& text) {
-    if (text.find('\0') == std::string::npos)
-        return text;
-    std::string out;
-    out.reserve(text.size() + 8);
-    for (char c : text) {
-        if (c == '\0')
-            out.append("\\0");
-        else
-            out.push_back(c);
-    }
-    return out;
-}
-
 std::string SeqAssembler::readFailureText(const SourceReader& reader, const std::exception& error) {
     return stringCat("Could not read source '", reader.name(), "': ", error.what());
 }

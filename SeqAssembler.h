@@ -79,9 +79,6 @@ public:
     SeqProcessor* getProcessor() const { return processor; }
     const AsmParser& getParser() const { return parser; }
 
-    // The text with every NUL byte written as "\0": log lines are printed as C
-    // strings and would end at the first NUL.
-    static std::string loggable(const std::string& text);
     // The error text of a source that failed while it was being read.
     static std::string readFailureText(const SourceReader& reader, const std::exception& error);
 

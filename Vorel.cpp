@@ -10,6 +10,7 @@
 #include "asmparser/AsmToken.h"
 #include "utils/FileSourceReader.h"
 #include "utils/StringSourceReader.h"
+#include "utils/StringUtils.h"
 
 namespace {
 
@@ -122,8 +123,7 @@ int Vorel::assemble(SourceReader& reader, std::string& message) {
             const auto section = asmSections.find(token.toString());
             if (section != asmSections.end()) {
                 if (Logging::getLogLevel() > 5)
-                    Logging::write(6, "found section '%s'",
-                                   SeqAssembler::loggable(section->first).c_str());
+                    Logging::write(6, "found section '%s'", loggable(section->first).c_str());
                 currentAsmSection = section->second;
                 continue;
             }

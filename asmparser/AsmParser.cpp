@@ -287,7 +287,7 @@ std::shared_ptr<AsmArgument> AsmParser::parseArgument(const AsmToken& text) {
         if (symbolDebug())
             Logging::write(7, "parsing: line %d, lookup of symbol '%s' gave value '%s'",
                            text.lineNr(), name.toString().c_str(),
-                           argument->text.toString().c_str());
+                           loggable(argument->text.toString()).c_str());
     }
     parseArgValue(*argument);
     return argument;
@@ -411,7 +411,8 @@ void AsmParser::checkSymbolAdd(const std::pair<SymbolTable::iterator, bool>& res
     if (result.second) {
         if (symbolDebug())
             Logging::write(7, "parse: line %d, found symbol: %s = '%s'", symbol.lineNr,
-                           symbol.name.toString().c_str(), symbol.value.toString().c_str());
+                           symbol.name.toString().c_str(),
+                           loggable(symbol.value.toString()).c_str());
         return;
     }
     throw AsmDuplicateSymbolError({directive.sourceLine, symbol.name.line}, result.first->first);

@@ -9,6 +9,7 @@
 
 #include "Logging.h"
 #include "assembler/seq.h"
+#include "utils/StringUtils.h"
 
 const char* programName = "vorelasm";
 
@@ -133,10 +134,10 @@ int run(int argc, char** argv) {
     for (int j = 1; j <= repetitions; ++j) {
         result = vorel.assembleFile(input, message);
         if (result != 0 && j < repetitions) {
-            Logging::write(6, "%s", message.c_str());
+            Logging::write(6, "%s", loggable(message).c_str());
         }
     }
-    Logging::write(6, "%s", message.c_str());
+    Logging::write(6, "%s", loggable(message).c_str());
     if (result == 0 && repetitions > 0) {
         std::string hexName = outBase + ".hex";
         if (!vorel.asm_->saveHexOutput(hexName)) {

@@ -198,3 +198,17 @@ const char* signalToString(int signal) {
         return "Unknown Signal";
     }
 }
+
+std::string loggable(const std::string& text) {
+    if (text.find('\0') == std::string::npos)
+        return text;
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char c : text) {
+        if (c == '\0')
+            out.append("\\0");
+        else
+            out.push_back(c);
+    }
+    return out;
+}

@@ -125,4 +125,8 @@ std::string toLower(const std::string& text);
 // Replaced text is not searched again. An empty from changes nothing.
 void replaceAll(std::string& text, const std::string& from, const std::string& to);
 
+// The text with every NUL byte written as "\0": log lines are printed as C
+// strings and would end at the first NUL of a source line.
+std::string loggable(const std::string& text);
+
 const char* signalToString(int signal);

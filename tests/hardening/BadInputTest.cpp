@@ -67,6 +67,13 @@ std::vector<BadInput> badInputs() {
         {"NulAfterStatement", "\tnop\0\n\tstop\n"s, 0, {nop, stop}},
         {"NulInComment", "\tnop # a\0b\n\tstop\n"s, 0, {nop, stop}},
         {"NulInOperand", "\tmove 1\0, R1\n"s, 1, {}, "spurious characters"},
+        // The program's log shows the NUL as \0 and goes on to the caret line.
+        {"NulInOperandWholeReport",
+         "\tmove 1\0, R1\n"s,
+         1,
+         {},
+         "    move 1\0, R1\n"s,
+         "    move 1\\0, R1\n----------^^^^^"},
         // A line whose first byte is no word character is dropped, as a
         // comment line is.
         {"NulStartsLine", "\0\tnop\n\tstop\n"s, 0, {stop}},

@@ -156,6 +156,13 @@ TEST(StringHelpers, ReplaceAll) {
     EXPECT_EQ(unchanged, "abc");
 }
 
+TEST(StringHelpers, LoggableShowsEveryNul) {
+    using namespace std::string_literals;
+    EXPECT_EQ(loggable("a\0b\0\0"s), "a\\0b\\0\\0");
+    EXPECT_EQ(loggable("\0"s), "\\0");
+    EXPECT_EQ(loggable("plain"), "plain");
+}
+
 TEST(StringHelpers, Strprintf) {
     std::string out = "old";
     EXPECT_EQ(strprintf(out, "%d-%s", 42, "x"), 4);
