@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include "Logging.h"
@@ -154,8 +155,11 @@ int run(int argc, char** argv) {
 int main(int argc, char** argv) {
     try {
         return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        Logging::write(3, "out of memory");
+        return 1;
     } catch (const std::exception& e) {
-        Logging::write(3, "%s: %s", programName, e.what());
+        Logging::write(3, "unexpected failure: %s", e.what());
         return 1;
     }
 }

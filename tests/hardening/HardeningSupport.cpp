@@ -1,6 +1,7 @@
 #include "tests/hardening/HardeningSupport.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -92,7 +93,8 @@ bool haveVorelasm() {
 #endif
 }
 
-ProgramRun runVorelasm(const std::string& folder, const std::vector<std::string>& arguments) {
+ProgramRun runVorelasm(const std::string& folder, const std::vector<std::string>& arguments,
+                       unsigned long long addressSpaceBytes) {
     ProgramRun run;
 #ifdef VORELASM_BINARY
     // The captured streams live outside the folder, whose contents the tests
@@ -117,6 +119,11 @@ ProgramRun runVorelasm(const std::string& folder, const std::vector<std::string>
         if (out < 0 || err < 0 || chdir(folder.c_str()) != 0 || dup2(out, 1) < 0 ||
             dup2(err, 2) < 0)
             _exit(127);
+        if (addressSpaceBytes != 0) {
+            const struct rlimit limit = {addressSpaceBytes, addressSpaceBytes};
+            if (setrlimit(RLIMIT_AS, &limit) != 0)
+                _exit(127);
+        }
         execv(args[0], args.data());
         _exit(127);
     }
@@ -131,6 +138,7 @@ ProgramRun runVorelasm(const std::string& folder, const std::vector<std::string>
 #else
     (void)folder;
     (void)arguments;
+    (void)addressSpaceBytes;
 #endif
     return run;
 }

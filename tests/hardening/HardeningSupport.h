@@ -43,5 +43,7 @@ struct ProgramRun {
 
 // True when the tests were built beside the vorelasm program.
 bool haveVorelasm();
-// Runs vorelasm with the arguments in `folder` as working directory.
-ProgramRun runVorelasm(const std::string& folder, const std::vector<std::string>& arguments);
+// Runs vorelasm with the arguments in `folder` as working directory; a
+// non-zero addressSpaceBytes limits the program's address space.
+ProgramRun runVorelasm(const std::string& folder, const std::vector<std::string>& arguments,
+                       unsigned long long addressSpaceBytes = 0);
