@@ -57,7 +57,9 @@ int exitStatus(int result) {
 }
 
 int run(int argc, char** argv) {
-    if (argc > 0 && argv[0] != nullptr) {
+    // Started without a name (an empty argument vector, which some kernels
+    // turn into one empty argument), the program goes by its own.
+    if (argc > 0 && argv[0] != nullptr && argv[0][0] != '\0') {
         programName = argv[0];
     }
     Logging::setLogLevel(std::string("info"));

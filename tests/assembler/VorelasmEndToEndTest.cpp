@@ -96,6 +96,11 @@ TEST_F(Vorelasm, CommandLineFaults) {
         {"-l loud a.s", 2, "Unsupported log level: loud"},
         {"-s 2x a.s", 2, "Error in number of repeated assembly (stress testing): 2x"},
         {"-s 99999999999 a.s", 2, "Error in number of repeated assembly (stress testing)"},
+        {"a.s -o", 2, "Option -o requires argument"},
+        {"a.s -s", 2, "Option -s requires argument"},
+        {"-s -1 a.s", 2, "Option -s requires argument"},
+        {"-o -x a.s", 2, "Option -o requires argument"},
+        {"-l n -l bogus a.s", 2, "Unsupported log level: bogus"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -103,6 +108,65 @@ TEST_F(Vorelasm, CommandLineFaults) {
         EXPECT_NE(err.find(c.message), std::string::npos);
         EXPECT_NE(out.find("Usage: "), std::string::npos);
     }
+}
+
+TEST_F(Vorelasm, HelpTextIsExact) {
+    EXPECT_EQ(run("-h"), 1);
+    EXPECT_EQ(out, "Usage: " VORELASM_BINARY
+                   "[-h] [-l loglevel] [-s repetitions] [-o outfilebase] [inputfile]\n"
+                   "Assemble vorelasm program into binary.\n"
+                   "Arguments:\n"
+                   "\tinputfile: input file containing vorel assembly.\n"
+                   "Options:\n"
+                   "\t-h                 : print help\n"
+                   "\t-l loglevel        : debug/d, info/i, notice/n, warning/w, error/e, "
+                   "critical/c, alert/a or emergency/m.\n"
+                   "\t                     Default: info\n"
+                   "\t-s repeat_assembly : repeat assemble of program given number of times for "
+                   "stress testing.\n"
+                   "\t-o outfilebase     : output filename(s) without extension.\n"
+                   "\t                     Default: input file base (without directory, without "
+                   "extension)\n");
+}
+
+// Without any argument, not even its own name, the program still says how to
+// use it under its own name. Linux passes an empty name in that case.
+TEST_F(Vorelasm, EmptyArgumentVector) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (!freopen((dir + "/out.txt").c_str(), "w", stdout))
+            _exit(127);
+        char* const noArguments[] = {nullptr};
+        char* const noEnvironment[] = {nullptr};
+        execve(VORELASM_BINARY, noArguments, noEnvironment);
+        _exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    // 1 for an empty vector, 2 where the kernel passes one empty argument.
+    EXPECT_TRUE(WEXITSTATUS(status) == 1 || WEXITSTATUS(status) == 2) << WEXITSTATUS(status);
+    EXPECT_EQ(readFile(dir + "/out.txt").rfind("Usage: vorelasm[-h] [-l loglevel]", 0), 0u)
+        << readFile(dir + "/out.txt");
+}
+
+TEST_F(Vorelasm, EveryFailedRepetitionIsReported) {
+    write("bad.s", "nop\nfoo\nbar\n");
+    EXPECT_EQ(run("-s 3 bad.s"), 2);
+    size_t reports = 0;
+    for (size_t at = err.find("assembler failed with 2 errors:"); at != std::string::npos;
+         at = err.find("assembler failed with 2 errors:", at + 1))
+        ++reports;
+    EXPECT_EQ(reports, 3u) << err;
+    EXPECT_FALSE(exists(dir + "/bad.hex"));
+}
+
+TEST_F(Vorelasm, EmptyRepetitionValueMeansNone) {
+    write("p.s", "nop\n");
+    EXPECT_EQ(run("-s '' p.s"), 0);
+    EXPECT_FALSE(exists(dir + "/p.hex"));
+    EXPECT_EQ(err.find("assembler finished"), std::string::npos) << err;
 }
 
 TEST_F(Vorelasm, ZeroRepetitionsLeaveAnEarlierHexAlone) {
