@@ -1,9 +1,11 @@
 // Output operations of SeqAssembler: the .hex file, the disassembly of
 // instruction memory and the CPU information block.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -24,6 +26,15 @@ enum class SaveResult { saved, notOpened, notWritten };
 // error, so that a failed write never leaves a half-written or clobbered file.
 SaveResult saveThroughTemporary(const std::string& fileName,
                                 const std::function<bool(std::ostream&)>& write) {
+    // A target that exists but cannot be opened for writing (a directory, a
+    // file without write permission) is refused as opening it directly would
+    // refuse it; the rename would otherwise fail only after the whole text.
+    const int probe = open(fileName.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (probe >= 0)
+        close(probe);
+    else if (errno != ENOENT)
+        return SaveResult::notOpened;
+
     std::vector<char> name(fileName.begin(), fileName.end());
     const char suffix[] = ".tmpXXXXXX";
     name.insert(name.end(), suffix, suffix + sizeof(suffix));
