@@ -1,77 +1,13 @@
 // Output operations of SeqAssembler: the .hex file, the disassembly of
 // instruction memory and the CPU information block.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <functional>
 #include <iomanip>
 #include <iostream>
-#include <vector>
+#include <sstream>
 
 #include "SeqAssembler.h"
+#include "utils/SafeFileWrite.h"
 #include "utils/StringUtils.h"
-
-namespace {
-
-enum class SaveResult { saved, notOpened, notWritten };
-
-// Writes a file through a temporary file in the same folder that is renamed
-// over the target only when the whole text was written and closed without
-// error, so that a failed write never leaves a half-written or clobbered file.
-SaveResult saveThroughTemporary(const std::string& fileName,
-                                const std::function<bool(std::ostream&)>& write) {
-    // A target that exists but cannot be opened for writing (a directory, a
-    // file without write permission) is refused as opening it directly would
-    // refuse it; the rename would otherwise fail only after the whole text.
-    const int probe = open(fileName.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (probe >= 0)
-        close(probe);
-    else if (errno != ENOENT)
-        return SaveResult::notOpened;
-
-    std::vector<char> name(fileName.begin(), fileName.end());
-    const char suffix[] = ".tmpXXXXXX";
-    name.insert(name.end(), suffix, suffix + sizeof(suffix));
-    const int fd = mkstemp(name.data());
-    if (fd < 0)
-        return SaveResult::notOpened;
-    const std::string temporary(name.data());
-    // mkstemp creates the file for its owner only; the result should carry the
-    // permissions of any newly created file.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    close(fd);
-
-    bool ok = false;
-    try {
-        std::ofstream out(temporary, std::ios::out | std::ios::trunc);
-        if (!out) {
-            std::remove(temporary.c_str());
-            return SaveResult::notOpened;
-        }
-        ok = write(out);
-        out.flush();
-        ok = ok && out.good();
-        out.close();
-        ok = ok && !out.fail();
-    } catch (...) {
-        std::remove(temporary.c_str());
-        throw;
-    }
-    if (ok && std::rename(temporary.c_str(), fileName.c_str()) == 0)
-        return SaveResult::saved;
-    std::remove(temporary.c_str());
-    return SaveResult::notWritten;
-}
-
-} // namespace
 
 bool SeqAssembler::printHexOutput(std::ostream& os) const {
     if (!hasInstructionMemory()) {
@@ -88,7 +24,7 @@ bool SeqAssembler::printHexOutput(std::ostream& os) const {
 
 bool SeqAssembler::saveHexOutput(const std::string& fileName) const {
     bool printed = false;
-    const SaveResult result = saveThroughTemporary(fileName, [&](std::ostream& os) {
+    const SaveResult result = saveFileSafely(fileName, [&](std::ostream& os) {
         printed = printHexOutput(os);
         return printed;
     });
@@ -165,7 +101,7 @@ unsigned SeqAssembler::disassemble(std::ostream& os) const {
 
 int SeqAssembler::saveDisassemble(const std::string& fileName) const {
     unsigned unknown = 0;
-    const SaveResult result = saveThroughTemporary(fileName, [&](std::ostream& os) {
+    const SaveResult result = saveFileSafely(fileName, [&](std::ostream& os) {
         unknown = disassemble(os);
         return true;
     });
