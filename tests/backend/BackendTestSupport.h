@@ -26,6 +26,18 @@ struct AssemblerRig {
     uint64_t word(uint32_t address) const { return processor.instructionMemory.read(address); }
 };
 
+// Calls f with every definition of the set, in the order of opcodes and
+// select values.
+template <class F> void forEachDefinition(const SeqInstructionSet& set, F f) {
+    for (const auto& group : set.byId) {
+        if (!group)
+            continue;
+        for (const auto& def : group->byId)
+            if (def)
+                f(*def);
+    }
+}
+
 // The message of an error without location and pointer text: for a source
 // error "Syntax error: " and what the thrower appended.
 std::string messageOf(const AsmError& error);

@@ -79,44 +79,38 @@ TEST(Disassembly, EveryVariantRoundTrips) {
     std::set<std::string> mnemonics;
     unsigned variants = 0;
     uint32_t address = 0;
-    for (const auto& group : rig.processor.instructionSet.byId) {
-        if (!group)
-            continue;
-        for (const auto& def : group->byId) {
-            if (!def)
-                continue;
-            ++variants;
-            mnemonics.insert(def->mnemonic);
-            for (const std::vector<int64_t>& values : valueRows(*def, random)) {
-                const std::string line = sourceLine(*def, values);
-                SCOPED_TRACE(line);
-                ASSERT_EQ(rig.assemble(line), 0) << rig.errors.toStringDetails();
-                const uint64_t word = rig.word(0);
-                address = address * 7 + 3; // addresses of one to ten digits
+    forEachDefinition(rig.processor.instructionSet, [&](const SeqInstructionDef& def) {
+        ++variants;
+        mnemonics.insert(def.mnemonic);
+        for (const std::vector<int64_t>& values : valueRows(def, random)) {
+            const std::string line = sourceLine(def, values);
+            SCOPED_TRACE(line);
+            ASSERT_EQ(rig.assemble(line), 0) << rig.errors.toStringDetails();
+            const uint64_t word = rig.word(0);
+            address = address * 7 + 3; // addresses of one to ten digits
 
-                AsmInstruction decoded;
-                EXPECT_TRUE(rig.assembler.disassemble(word, address, decoded));
-                EXPECT_TRUE(decoded.hasAddress);
-                EXPECT_EQ(decoded.address, address);
-                EXPECT_EQ(decoded.mnemonic.toString(), def->mnemonic);
-                ASSERT_EQ(decoded.arguments.size(), def->arguments.size());
-                for (size_t i = 0; i < values.size(); ++i) {
-                    ASSERT_TRUE(decoded.arguments[i]);
-                    const char letter = def->arguments[i]->registerPrefix.empty() ? 0 : 'R';
-                    expectWritten(*decoded.arguments[i], values[i], letter,
-                                  "operand " + std::to_string(i + 1));
-                }
-
-                std::ostringstream text;
-                EXPECT_TRUE(rig.assembler.disassemble(word, address, text));
-                EXPECT_EQ(text.str().find('\n'), std::string::npos) << text.str();
-                const std::string source = withoutAddress(text.str(), address);
-                ASSERT_EQ(again.assemble(source), 0) << text.str() << "\n"
-                                                     << again.errors.toStringDetails();
-                EXPECT_EQ(again.word(0), word) << text.str();
+            AsmInstruction decoded;
+            EXPECT_TRUE(rig.assembler.disassemble(word, address, decoded));
+            EXPECT_TRUE(decoded.hasAddress);
+            EXPECT_EQ(decoded.address, address);
+            EXPECT_EQ(decoded.mnemonic.toString(), def.mnemonic);
+            ASSERT_EQ(decoded.arguments.size(), def.arguments.size());
+            for (size_t i = 0; i < values.size(); ++i) {
+                ASSERT_TRUE(decoded.arguments[i]);
+                const char letter = def.arguments[i]->registerPrefix.empty() ? 0 : 'R';
+                expectWritten(*decoded.arguments[i], values[i], letter,
+                              "operand " + std::to_string(i + 1));
             }
+
+            std::ostringstream text;
+            EXPECT_TRUE(rig.assembler.disassemble(word, address, text));
+            EXPECT_EQ(text.str().find('\n'), std::string::npos) << text.str();
+            const std::string source = withoutAddress(text.str(), address);
+            ASSERT_EQ(again.assemble(source), 0) << text.str() << "\n"
+                                                 << again.errors.toStringDetails();
+            EXPECT_EQ(again.word(0), word) << text.str();
         }
-    }
+    });
     EXPECT_EQ(variants, 54u);
     EXPECT_EQ(mnemonics.size(), 29u);
 }

@@ -259,17 +259,11 @@ TEST(Encoding, TheTableHoldsEveryVariantOfTheSetOnce) {
 
     AssemblerRig rig;
     size_t inSet = 0;
-    for (const auto& group : rig.processor.instructionSet.byId) {
-        if (!group)
-            continue;
-        for (const auto& def : group->byId) {
-            if (!def)
-                continue;
-            ++inSet;
-            EXPECT_EQ(listed.count({def->mnemonic, def->signature.text}), 1u)
-                << def->mnemonic << " \"" << def->signature.text << "\" is not in the table";
-        }
-    }
+    forEachDefinition(rig.processor.instructionSet, [&](const SeqInstructionDef& def) {
+        ++inSet;
+        EXPECT_EQ(listed.count({def.mnemonic, def.signature.text}), 1u)
+            << def.mnemonic << " \"" << def.signature.text << "\" is not in the table";
+    });
     EXPECT_EQ(inSet, variants.size());
 }
 
