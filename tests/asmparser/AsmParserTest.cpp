@@ -72,6 +72,11 @@ struct LineCase {
     std::vector<ArgWant> args;
 };
 
+// Test names and failure messages show a case by its source line.
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(std::string(c.source));
+}
+
 class LineStatements : public ParserFixture, public ::testing::WithParamInterface<LineCase> {};
 
 TEST_P(LineStatements, GivesTheStatementAndItsArguments) {
@@ -135,6 +140,10 @@ struct ErrorCase {
     const char* errorType;
     const char* what;
 };
+
+void PrintTo(const ErrorCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(std::string(c.source));
+}
 
 class LineErrors : public ParserFixture, public ::testing::WithParamInterface<ErrorCase> {};
 

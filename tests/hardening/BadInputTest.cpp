@@ -169,6 +169,11 @@ std::vector<BadInput> badInputs() {
     };
 }
 
+// Test names and failure messages show an input by its name, not its bytes.
+void PrintTo(const BadInput& input, std::ostream* os) {
+    *os << input.name;
+}
+
 class BadInputTest : public testing::TestWithParam<BadInput> {};
 
 std::string firstLine(const std::string& text) {
