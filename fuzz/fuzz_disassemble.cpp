@@ -2,15 +2,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Logging.h"
 #include "fuzz/DisassembleChecks.h"
+#include "fuzz/FuzzTarget.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // Every log line is still formatted at the most detailed level, so user
-    // text that reaches a format is exercised, but nothing floods the output.
-    static const bool logOpened =
-        Logging::open("fuzz_disassemble", Logging::logLevelFromName("verbose"), "/dev/null");
-    (void)logOpened;
-    fuzz::checkDisassembleInput(data, size);
-    return 0;
+    return fuzz::runTarget("fuzz_disassemble", fuzz::checkDisassembleInput, data, size);
 }
