@@ -69,7 +69,6 @@ bool SeqAssembler::asmSectionProcessLine(const std::shared_ptr<const SourceLine>
 
 void SeqAssembler::asmSectionFinish(AsmErrorList& errors) {
     parser.finish(errors);
-    checkArgumentLists(errors);
     if (!errors.empty()) {
         if (Logging::getLogLevel() > 3)
             Logging::write(4, "SeqAssembler::assembleFinish: parsing failed");
@@ -118,37 +117,6 @@ void SeqAssembler::asmSectionFinish(AsmErrorList& errors) {
     instructionTimer->count = programSize;
 }
 
-void SeqAssembler::checkArgumentLists(AsmErrorList& errors) const {
-    const AsmSyntax& syntax = parser.syntax;
-    for (const std::shared_ptr<AsmStatement>& statement : parser.container.statements) {
-        if (!statement || statement->type != AsmType::INSTRUCTION)
-            continue;
-        const auto* instruction = dynamic_cast<const AsmInstruction*>(statement.get());
-        if (instruction == nullptr || !instruction->mnemonic.line)
-            continue;
-        // The operand list is scanned the way the line parser reads it; a scan
-        // that finds nothing right after a separator has found a missing operand.
-        AsmToken rest(instruction->mnemonic.line, instruction->mnemonic.end);
-        bool afterSeparator = false;
-        for (;;) {
-            syntax.filter2Token(rest, syntax.argument);
-            if (rest.empty()) {
-                if (afterSeparator) {
-                    AsmSyntaxError error(rest.line, rest.start, 1);
-                    error << "Invalid argument";
-                    errors.insert(error.shared_ptr_copy());
-                }
-                break;
-            }
-            rest.next();
-            if (rest.empty() || rest.front() != syntax.separatorChar)
-                break;
-            rest = AsmToken(rest.line, rest.start + 1);
-            afterSeparator = true;
-        }
-    }
-}
-
 int SeqAssembler::generateRandomProgram(std::ostream&, int) const {
     return 0;
 }
@@ -171,8 +139,6 @@ int SeqAssembler::assemble(SourceReader& reader, AsmErrorList& errors) {
             if (debugActive())
                 Logging::write(7, "SeqAssembler::assemble: parsing failed with %d errors",
                                static_cast<int>(n));
-            // The finish step that would report them is skipped.
-            checkArgumentLists(errors);
         }
     } catch (const AsmError& e) {
         if (debugActive())

@@ -92,7 +92,4 @@ protected:
 private:
     void init();
     bool hasInstructionMemory() const;
-    // An operand left out after a separator ("wait 100,,200") is dropped by the
-    // line parser; it is reported here as "Invalid argument" on its line.
-    void checkArgumentLists(AsmErrorList& errors) const;
 };
