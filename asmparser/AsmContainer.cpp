@@ -69,12 +69,10 @@ void AsmContainer::addAddressLabel(const std::shared_ptr<AsmStatement>& statemen
     auto instruction = std::dynamic_pointer_cast<AsmInstruction>(statement);
     if (!instruction || instruction->addressLabel.empty())
         return;
-    std::string key = instruction->addressLabel.toString();
-    auto found = labels.find(key);
-    if (found != labels.end())
+    auto [entry, added] = labels.try_emplace(instruction->addressLabel.toString(), instruction);
+    if (!added)
         throw AsmDuplicateAddressLabelError(
-            {found->second.labelStatement->sourceLine, instruction->sourceLine}, key);
-    labels.emplace(key, AddressLabelInfo(instruction));
+            {entry->second.labelStatement->sourceLine, instruction->sourceLine}, entry->first);
 }
 
 size_t AsmContainer::typeCount(unsigned short type) const {
@@ -119,54 +117,52 @@ void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, size_t start
         instruction->address = next;
         instruction->hasAddress = true;
         if (!instruction->addressLabel.empty()) {
-            std::string key = instruction->addressLabel.toString();
-            auto found = labels.find(key);
-            if (found != labels.end()) {
-                if (labelDebug())
-                    Logging::write(7, "assigning address %llx to existing label '%s'",
-                                   static_cast<unsigned long long>(next), key.c_str());
-                found->second.setLabelStatement(instruction);
-                found->second.resolveRefs();
-            } else {
-                if (labelDebug())
-                    Logging::write(7, "assigning address %llx to new label '%s'",
-                                   static_cast<unsigned long long>(next), key.c_str());
-                labels.emplace(key, AddressLabelInfo(instruction));
+            auto [entry, added] =
+                labels.try_emplace(instruction->addressLabel.toString(), instruction);
+            if (labelDebug())
+                Logging::write(7, "assigning address %llx to %s label '%s'",
+                               static_cast<unsigned long long>(next), added ? "new" : "existing",
+                               entry->first.c_str());
+            if (!added) {
+                entry->second.setLabelStatement(instruction);
+                entry->second.resolveRefs();
             }
         }
         for (const std::shared_ptr<AsmArgument>& argument : instruction->arguments) {
             if (argument->label.empty())
                 continue;
-            std::string key = argument->label.toString();
-            auto found = labels.find(key);
-            if (found != labels.end() && found->second.hasAddress()) {
-                found->second.resolveRef(*argument);
-            } else if (found != labels.end()) {
-                if (labelDebug())
-                    Logging::write(7, "adding another unresolved reference to address label '%s'",
-                                   key.c_str());
-                found->second.addRef(instruction);
-            } else {
+            auto [entry, added] =
+                labels.try_emplace(argument->label.toString(), argument->label, instruction);
+            if (added) {
                 if (labelDebug())
                     Logging::write(7, "assigning first unresolved reference to address label '%s'",
-                                   key.c_str());
-                labels.emplace(key, AddressLabelInfo(argument->label, instruction));
+                                   entry->first.c_str());
+            } else if (entry->second.hasAddress()) {
+                entry->second.resolveRef(*argument);
+            } else {
+                if (labelDebug())
+                    Logging::write(7, "adding another unresolved reference to address label '%s'",
+                                   entry->first.c_str());
+                entry->second.addRef(instruction);
             }
         }
         next += step;
     }
 
-    // Visited in name order, so that the report does not depend on hashing.
-    std::vector<std::pair<const std::string, AddressLabelInfo>*> entries;
-    entries.reserve(labels.size());
-    for (auto& entry : labels)
-        entries.push_back(&entry);
-    std::sort(entries.begin(), entries.end(),
-              [](const auto* a, const auto* b) { return a->first < b->first; });
-    for (auto* entry : entries) {
-        AddressLabelInfo& info = entry->second;
+    // Only labels still referenced but never defined are reported, visited in
+    // name order so that the report does not depend on hashing.
+    std::vector<std::pair<const std::string, AddressLabelInfo>*> unresolved;
+    for (auto& entry : labels) {
+        AddressLabelInfo& info = entry.second;
         if (info.hasAddress())
             info.resolveRefs();
+        if (!info.refs.empty())
+            unresolved.push_back(&entry);
+    }
+    std::sort(unresolved.begin(), unresolved.end(),
+              [](const auto* a, const auto* b) { return a->first < b->first; });
+    for (auto* entry : unresolved) {
+        const AddressLabelInfo& info = entry->second;
         for (const std::shared_ptr<AsmInstruction>& referrer : info.refs)
             errors.insert(std::make_shared<AsmUnresolvedAddressLabelError>(
                 std::vector<std::shared_ptr<const SourceLine>>{referrer->sourceLine},

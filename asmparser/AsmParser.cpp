@@ -30,6 +30,18 @@ bool isIdentifier(const AsmSyntax& syntax, const AsmToken& token) {
            isAll(syntax.identifier, token);
 }
 
+// Where a scan found no token: the rest of the line from there, for the
+// comment step to report, unless it is a comment. A comment in that place is
+// not kept (only comments after operands and directive values are), so it
+// becomes the empty token at the stop.
+AsmToken textAfterStop(const AsmSyntax& syntax, const AsmToken& stop) {
+    AsmToken rest(stop.line, stop.start);
+    rest.stripFront();
+    if (rest.empty() || rest.front() == syntax.commentChar)
+        return AsmToken(stop.line, stop.start, 0);
+    return rest;
+}
+
 } // namespace
 
 AsmParser::AsmParser() {
@@ -168,6 +180,13 @@ std::shared_ptr<AsmStatement> AsmParser::parseLine(const std::shared_ptr<const S
         return result;
 
     syntax.filter2Token(token, syntax.firstToken);
+    if (token.empty()) {
+        // Only comment lines may begin with a byte that starts no word; any
+        // other such line is a typo, and dropping it would lose a statement.
+        if (line->text[token.start] == ';')
+            return result;
+        token = textAfterStop(syntax, token);
+    }
 
     if (token.size() >= 2 && token.front() == syntax.directiveChar &&
         isAll(syntax.directive, token)) {
@@ -188,6 +207,8 @@ std::shared_ptr<AsmStatement> AsmParser::parseLine(const std::shared_ptr<const S
                 token = AsmToken(line, after.end);
                 token.stripFront();
                 syntax.filter2Token(token, syntax.firstToken);
+                if (token.empty())
+                    token = textAfterStop(syntax, token);
             }
         }
         if (isAll(syntax.mnemonic, token)) {
@@ -262,6 +283,7 @@ void AsmParser::parseInstruction(std::shared_ptr<AsmInstruction>& instruction, A
             // there is an error, not one silently dropped.
             if (afterSeparator)
                 throw AsmSyntaxError(rest.line, rest.start, 1) << "Invalid argument";
+            rest = textAfterStop(syntax, rest);
             return;
         }
         std::shared_ptr<AsmArgument> argument = parseArgument(rest);

@@ -73,18 +73,21 @@ int run(int argc, char** argv) {
         return 2;
     }
 
+    // An empty argument is a name too: "" names a file that cannot be opened.
+    bool haveInput = false;
     std::string input;
     std::string outBase;
     int repetitions = 1;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg.empty() || arg[0] != '-') {
-            if (!input.empty()) {
+            if (haveInput) {
                 Logging::write(3, "Too many non-option arguments");
                 help();
                 return 2;
             }
             input = arg;
+            haveInput = true;
             continue;
         }
         if (arg == "-h") {
@@ -122,7 +125,7 @@ int run(int argc, char** argv) {
         }
         Logging::write(3, "Unsupported option: '%s'", arg.c_str());
     }
-    if (input.empty()) {
+    if (!haveInput) {
         help();
         return 2;
     }

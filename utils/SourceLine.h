@@ -15,9 +15,9 @@ public:
     SourceLine(std::string&& text);
     SourceLine(const char* text);
     SourceLine(const char* text, size_t length);
-    // Also a length: without this form a literal int length would be as close
-    // to the (text, lineNr) forms as to the one above.
-    SourceLine(const char* text, int length) : SourceLine(text, static_cast<size_t>(length)) {}
+    // A literal and an int read as "text and line number", which no form
+    // takes: refused, so the int is never taken as a length to copy.
+    SourceLine(const char* text, int lineNr) = delete;
     SourceLine(const std::string& text, int lineNr);
     SourceLine(std::string&& text, int lineNr);
     SourceLine(const char* text, size_t length, int lineNr);

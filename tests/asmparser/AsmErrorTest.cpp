@@ -1,8 +1,11 @@
 // Assembly errors: references, texts, copies; the error list and its reports.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "asmparser/AsmError.h"
 #include "asmparser/AsmErrorList.h"
@@ -159,6 +162,40 @@ TEST(AsmErrorList, KeepsLineOrderLinelessLast) {
     EXPECT_TRUE(AsmErrorList::sortByLineNr(early, nullptr));
     EXPECT_TRUE(AsmErrorList::sortByLineNr(early, lateLineless));
     EXPECT_FALSE(AsmErrorList::sortByLineNr(lateLineless, early));
+}
+
+// Whatever the order of arrival and however reads and erases interleave with
+// insertions, the list holds what placing each error after every entry it does
+// not precede gives.
+TEST(AsmErrorList, OrderMatchesPlacingEachErrorAtItsUpperBound) {
+    std::mt19937 random(12345);
+    for (int round = 0; round < 50; ++round) {
+        AsmErrorList list;
+        std::vector<std::shared_ptr<AsmError>> model;
+        for (int step = 0; step < 200; ++step) {
+            const unsigned action = random() % 16;
+            if (action == 0) {
+                ASSERT_EQ(list.getErrors(), model) << "round " << round << " step " << step;
+            } else if (action == 1 && !model.empty()) {
+                auto victim = model[random() % model.size()];
+                list.erase(victim);
+                model.erase(std::find(model.begin(), model.end(), victim));
+            } else {
+                // Few distinct lines, so that equal lines keep their arrival order.
+                const int line = static_cast<int>(random() % 8);
+                auto error =
+                    line == 0 ? std::make_shared<AsmRuntimeError>("none") : syntaxError(line);
+                if (action == 2 && !model.empty())
+                    error = model[random() % model.size()]; // the same object twice
+                list.insert(error);
+                model.insert(
+                    std::upper_bound(model.begin(), model.end(), error, AsmErrorList::sortByLineNr),
+                    error);
+            }
+            ASSERT_EQ(list.size(), model.size());
+        }
+        ASSERT_EQ(std::vector<std::shared_ptr<AsmError>>(list.begin(), list.end()), model);
+    }
 }
 
 TEST(AsmErrorList, ReportsAreNotCutAtNulBytes) {

@@ -115,9 +115,8 @@ INSTANTIATE_TEST_SUITE_P(Lines, LineStatements, ::testing::Values(
     LineCase{"loop: add R1,R2", "add", "loop", {{"R1", 'R', 1, true, ""}, {"R2", 'R', 2, true, ""}}},
     LineCase{"loop : nop", "nop", "loop", {}},
     LineCase{"\t nop \t", "nop", "", {}},
-    LineCase{"nop %", "nop", "", {}},
-    LineCase{"nop , x", "nop", "", {}},
     LineCase{"nop # comment", "nop", "", {}},
+    LineCase{"nop#comment", "nop", "", {}},
     LineCase{"mov R0x1F, R-1", "mov", "", {{"R0x1F", 'R', 31, true, ""}, {"R-1", 'R', -1, true, ""}}},
     LineCase{"mov r1", "mov", "", {{"r1", 'r', 1, true, ""}}},
     LineCase{"mov 010, -0x10, 0", "mov", "", {{"010", '#', 8, true, ""}, {"-0x10", '#', -16, true, ""},
@@ -130,7 +129,8 @@ INSTANTIATE_TEST_SUITE_P(Lines, LineStatements, ::testing::Values(
     LineCase{"   \t  ", nullptr, "", {}},
     LineCase{"# comment only", nullptr, "", {}},
     LineCase{"; other comment", nullptr, "", {}},
-    LineCase{"(%)", nullptr, "", {}},
+    LineCase{"  ;indented", nullptr, "", {}},
+    LineCase{"  #indented", nullptr, "", {}},
     LineCase{".DEF N 5", nullptr, "", {}}
 ));
 // clang-format on
@@ -215,6 +215,33 @@ INSTANTIATE_TEST_SUITE_P(Lines, LineErrors, ::testing::Values(
         "t.s:1:7: Syntax error: Invalid argument: \nadd R1,\n-------^\n"},
     ErrorCase{"add R1, # c", "Asm syntax error",
         "t.s:1:8: Syntax error: Invalid argument: \nadd R1, # c\n--------^\n"},
+    // A line that begins with a byte that starts no word is no comment line
+    // unless that byte is '#' or ';': it is reported, never dropped.
+    ErrorCase{"  *move 2, R1", "Asm syntax error",
+        "t.s:1:2: Syntax error: AsmParser: spurious characters after statement: \n"
+        "  *move 2, R1\n--^^^^^^^^^^^\n"},
+    ErrorCase{"(%)", "Asm syntax error",
+        "t.s:1:0: Syntax error: AsmParser: spurious characters after statement: \n"
+        "(%)\n^^^\n"},
+    ErrorCase{"  $x: move 3, R1", "Asm syntax error",
+        "t.s:1:2: Syntax error: AsmParser: spurious characters after statement: \n"
+        "  $x: move 3, R1\n--^^^^^^^^^^^^^^\n"},
+    ErrorCase{"loop: *move 2, R1", "Asm syntax error",
+        "t.s:1:6: Syntax error: AsmParser: spurious characters after statement: \n"
+        "loop: *move 2, R1\n------^^^^^^^^^^^\n"},
+    // Text after a mnemonic that begins no operand is reported, not dropped.
+    ErrorCase{"nop %", "Asm syntax error",
+        "t.s:1:4: Syntax error: AsmParser: spurious characters after statement: \n"
+        "nop %\n----^\n"},
+    ErrorCase{"nop , x", "Asm syntax error",
+        "t.s:1:4: Syntax error: AsmParser: spurious characters after statement: \n"
+        "nop , x\n----^^^\n"},
+    ErrorCase{"stop ,R2", "Asm syntax error",
+        "t.s:1:5: Syntax error: AsmParser: spurious characters after statement: \n"
+        "stop ,R2\n-----^^^\n"},
+    ErrorCase{"nop ; c", "Asm syntax error",
+        "t.s:1:4: Syntax error: AsmParser: spurious characters after statement: \n"
+        "nop ; c\n----^^^\n"},
     // Only the first fault of a line is recorded.
     ErrorCase{"mov R1x, @1 junk", "Asm syntax error",
         "t.s:1:5: Syntax error: AsmParser: Invalid Register argument: Value '1x' is not a valid "
@@ -245,7 +272,7 @@ TEST_F(ParserFixture, PendingLabelsGoToTheNextInstruction) {
     feed("# comment");
     feed("add R1, R2"); // labelled first
     feed("a:");
-    feed("b:");
+    feed("b: # a comment after a label");
     feed("nop"); // labelled b: the later label-only line wins
     feed("c:");
     feed("d: nop"); // the pending label replaces the line's own

@@ -63,8 +63,8 @@ std::vector<BadInput> badInputs() {
     return {
         // NUL bytes: not blanks, so after a statement they are spurious; in a
         // comment they are comment text; the report is not cut at them.
-        // A byte that cannot begin an argument ends the statement, as for "nop %".
-        {"NulAfterStatement", "\tnop\0\n\tstop\n"s, 0, {nop, stop}},
+        // A byte that cannot begin an argument is spurious after a statement.
+        {"NulAfterStatement", "\tnop\0\n\tstop\n"s, 1, {}, "spurious characters"},
         {"NulInComment", "\tnop # a\0b\n\tstop\n"s, 0, {nop, stop}},
         {"NulInOperand", "\tmove 1\0, R1\n"s, 1, {}, "spurious characters"},
         // The program's log shows the NUL as \0 and goes on to the caret line.
@@ -74,17 +74,13 @@ std::vector<BadInput> badInputs() {
          {},
          "    move 1\0, R1\n"s,
          "    move 1\\0, R1\n----------^^^^^"},
-        // A line whose first byte is no word character is dropped, as a
-        // comment line is.
-        {"NulStartsLine", "\0\tnop\n\tstop\n"s, 0, {stop}},
+        // A line whose first byte is no word character is no comment line:
+        // it is reported, not dropped.
+        {"NulStartsLine", "\0\tnop\n\tstop\n"s, 1, {}, "spurious characters"},
         {"HighBytesInComment", "\tnop # " + highBytes() + "\n\tstop\n", 0, {nop, stop}},
-        {"HighBytesLine", highBytes() + "\n\tstop\n", 0, {stop}},
-        {"HighByteInMnemonic", "\tn\xe9op\n", 1, {}, "instruction 'n' not found"},
-        {"HighByteAsOperand",
-         "\tmove \xe9, R1\n",
-         1,
-         {},
-         "does not support argument signature \"\""},
+        {"HighBytesLine", highBytes() + "\n\tstop\n", 1, {}, "spurious characters"},
+        {"HighByteInMnemonic", "\tn\xe9op\n", 1, {}, "spurious characters"},
+        {"HighByteAsOperand", "\tmove \xe9, R1\n", 1, {}, "spurious characters"},
 
         // Line ends: a lone CR, CR LF and LF CR each end one line, and the
         // line numbers of later errors count lines, not terminator bytes.

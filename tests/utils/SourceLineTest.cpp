@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <type_traits>
 
 namespace {
 
@@ -54,9 +55,15 @@ TEST(SourceLine, LocationTexts) {
     }
 }
 
+// "a\n" with 4 reads as lines 4-5, but no form takes a text and a line
+// number: the call must not compile, rather than copy 4 bytes of a 3-byte literal.
+static_assert(!std::is_constructible_v<SourceLine, const char*, int>);
+static_assert(std::is_constructible_v<SourceLine, const char*, size_t>);
+static_assert(std::is_constructible_v<SourceLine, const std::string&, int>);
+
 TEST(SourceLine, ConstructorsKeepBytesAndDefaultToNoNumberNoName) {
     const char bytes[] = {'a', '\0', 'b', 'c'};
-    const SourceLine fromPointer(bytes, 3);
+    const SourceLine fromPointer(bytes, size_t{3});
     EXPECT_EQ(fromPointer.text, std::string("a\0b", 3));
     EXPECT_EQ(fromPointer.lineNr, 0);
     EXPECT_EQ(fromPointer.sourceName, nullptr);
