@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -94,6 +93,32 @@ Row rowOf(const SeqInstructionDef& def) {
     return row;
 }
 
+// "`name` R0 to R63" or "`name` -32768 to 32767"; written back, the operand
+// must give the very text, so nothing is read loosely.
+bool parseOperand(const std::string& text, Operand& operand) {
+    const size_t nameEnd = text.find('`', 1);
+    const size_t to = text.find(" to ");
+    if (text.empty() || text[0] != '`' || nameEnd == std::string::npos || to == std::string::npos ||
+        to < nameEnd)
+        return false;
+    operand.name = text.substr(1, nameEnd - 1);
+    std::string low = trim(text.substr(nameEnd + 1, to - nameEnd - 1));
+    std::string high = text.substr(to + 4);
+    if (!low.empty() && low[0] == 'R') {
+        operand.prefix = "R";
+        low.erase(0, 1);
+        if (!high.empty() && high[0] == 'R')
+            high.erase(0, 1);
+    }
+    try {
+        operand.min = std::stoll(low);
+        operand.max = std::stoll(high);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return rangeText(operand) == text;
+}
+
 // Parses one table line; false with a reason when a cell cannot be read.
 bool parseRow(const std::string& line, int lineNr, Row& row, std::string& why) {
     std::vector<std::string> cells;
@@ -120,18 +145,16 @@ bool parseRow(const std::string& line, int lineNr, Row& row, std::string& why) {
     }
     if (cells[5] == "(none)")
         return true;
-    static const std::regex operandPattern("`([A-Za-z_0-9]+)` (R?)(-?[0-9]+) to (R?)(-?[0-9]+)");
     std::stringstream ranges(cells[5]);
     std::string range;
     while (std::getline(ranges, range, ';')) {
-        std::smatch match;
         const std::string text = trim(range);
-        if (!std::regex_match(text, match, operandPattern) || match[2] != match[4]) {
+        Operand operand;
+        if (!parseOperand(text, operand)) {
             why = "operand range '" + text + "' is not written as `name` min to max";
             return false;
         }
-        row.operands.push_back(
-            {match[1], match[2], std::stoll(match[3].str()), std::stoll(match[5].str())});
+        row.operands.push_back(operand);
     }
     return true;
 }
@@ -234,15 +257,17 @@ TEST_F(InstructionTableTest, EveryFormIsARowWithItsOpcodeSelectAndRanges) {
 TEST_F(InstructionTableTest, EveryExampleAssemblesToItsOwnForm) {
     ASSERT_FALSE(rows.empty()) << (faults.empty() ? "" : faults.front());
     AssemblerRig rig;
-    static const std::regex labelReference("@([A-Za-z_][A-Za-z_0-9-]*)");
     for (const Row& row : rows) {
         // Every label the example refers to is defined after it.
         std::string source = row.example + "\n";
         std::set<std::string> labels;
-        for (std::sregex_iterator it(row.example.begin(), row.example.end(), labelReference), end;
-             it != end; ++it)
-            if (labels.insert((*it)[1]).second)
-                source += (*it)[1].str() + ": nop\n";
+        for (size_t at = row.example.find('@'); at != std::string::npos;
+             at = row.example.find('@', at + 1)) {
+            const size_t end = row.example.find_first_of(" ,#", at);
+            const std::string label = row.example.substr(at + 1, end - at - 1);
+            if (labels.insert(label).second)
+                source += label + ": nop\n";
+        }
         if (rig.assemble(source) != 0) {
             ADD_FAILURE() << where(row) << ": the example `" << row.example
                           << "` does not assemble:\n"
