@@ -50,11 +50,78 @@ size_t StreamSourceReader::sourceLength() {
     return length > 0 ? static_cast<size_t>(length) : 0;
 }
 
-std::string StreamSourceReader::nextLineContents() {
-    std::string line;
-    line.reserve(1024);
-    bool haveLast = false;
-    char last = 0;
+namespace {
+
+constexpr size_t lineReserve = 1024;
+
+bool endsLine(char c) {
+    return CharFilters::isEndOfLine.accept(c);
+}
+
+bool isPair(char first, int next) {
+    return (first == '\r' && next == '\n') || (first == '\n' && next == '\r');
+}
+
+// What get() and peek() do when the buffer throws: bad, and the exception
+// passed on only when the stream asks for it.
+void markBad(std::istream& stream) {
+    if ((stream.exceptions() & std::ios_base::badbit) == 0) {
+        stream.setstate(std::ios_base::badbit);
+        return;
+    }
+    try {
+        stream.setstate(std::ios_base::badbit);
+    } catch (const std::ios_base::failure&) {
+    }
+    throw;
+}
+
+} // namespace
+
+// Straight from the stream buffer, one character at a time, setting the flags
+// that get() and peek() would set; this skips a sentry per character.
+bool StreamSourceReader::readLineFromBuffer(std::streambuf& source, std::string& buffer,
+                                            bool& haveLast, char& last) {
+    using traits = std::char_traits<char>;
+    bool endedInLine = false;
+    bool endedAfterTerminator = false;
+    try {
+        for (;;) {
+            const int c = source.sbumpc();
+            if (traits::eq_int_type(c, traits::eof())) {
+                endedInLine = true;
+                break;
+            }
+            last = traits::to_char_type(c);
+            haveLast = true;
+            if (endsLine(last))
+                break;
+            buffer.push_back(last);
+        }
+        if (!endedInLine) {
+            const int next = source.sgetc();
+            if (traits::eq_int_type(next, traits::eof()))
+                endedAfterTerminator = true;
+            else if (isPair(last, next))
+                source.sbumpc();
+        }
+    } catch (...) {
+        markBad(*stream);
+        return false;
+    }
+    // Outside the try: these throw only for a stream that asks for it.
+    if (endedInLine)
+        stream->setstate(std::ios_base::eofbit | std::ios_base::failbit);
+    else if (endedAfterTerminator)
+        stream->setstate(std::ios_base::eofbit);
+    return true;
+}
+
+bool StreamSourceReader::readLine(std::string& buffer, bool& haveLast, char& last) {
+    std::streambuf* source = stream->rdbuf();
+    if (stream->good() && source != nullptr)
+        return readLineFromBuffer(*source, buffer, haveLast, last);
+
     bool atTerminator = false;
     for (;;) {
         const int c = stream->get();
@@ -62,22 +129,28 @@ std::string StreamSourceReader::nextLineContents() {
             break;
         last = static_cast<char>(c);
         haveLast = true;
-        if (CharFilters::isEndOfLine.accept(last)) {
+        if (endsLine(last)) {
             atTerminator = true;
             break;
         }
-        line.push_back(last);
+        buffer.push_back(last);
     }
-    if (atTerminator) {
-        const int next = stream->peek();
-        if ((last == '\r' && next == '\n') || (last == '\n' && next == '\r'))
-            stream->get();
-    }
-    const bool bad = stream->bad();
-    if (!bad && (!stream->fail() || stream->eof()))
-        return line;
+    if (atTerminator && isPair(last, stream->peek()))
+        stream->get();
+    return !stream->bad() && (!stream->fail() || stream->eof());
+}
+
+std::string StreamSourceReader::nextLineContents() {
+    lineBuffer.clear();
+    if (lineBuffer.capacity() < lineReserve)
+        lineBuffer.reserve(lineReserve);
+    bool haveLast = false;
+    char last = 0;
+    if (readLine(lineBuffer, haveLast, last))
+        return lineBuffer;
 
     // A bad stream is an error even at its end: the line may be cut short.
+    const bool bad = stream->bad();
     const std::string lastValue =
         haveLast ? std::to_string(static_cast<int>(static_cast<signed char>(last))) : "none";
     std::string text = "Reading from stream " + name();
@@ -85,7 +158,7 @@ std::string StreamSourceReader::nextLineContents() {
         text += " resulted in 'bad' state (read error on i/o operation).";
     else
         text += " resulted in 'fail' state (logical error on i/o operation)";
-    text += " Line read so far:\n" + line + "\nLast read character value = " + lastValue;
+    text += " Line read so far:\n" + lineBuffer + "\nLast read character value = " + lastValue;
     throw std::runtime_error(text);
 }
 

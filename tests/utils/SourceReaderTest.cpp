@@ -276,6 +276,50 @@ TEST(StreamSourceReader, ReadErrorIsAnErrorNotTheEnd) {
     EXPECT_EQ(full.readFullSource(), nullptr) << "a read error never passes for a short text";
 }
 
+// The reader takes characters from the stream buffer itself; the stream must
+// be left in the state that reading with get() and peek() leaves it in, line
+// by line, for the callers that look at it.
+TEST(StreamSourceReader, LeavesTheStateThatGetAndPeekLeave) {
+    const std::vector<std::string> texts = {"",       "a",    "a\n",      "a\r\n",
+                                            "a\n\r",  "a\nb", "a\r\nb\n", "\n\n",
+                                            "a\n\rb", "a\r",  "x\0y\n",   "a\n\n\r"};
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(testing::PrintToString(text));
+        std::istringstream in(text);
+        StreamSourceReader reader(in);
+        std::string message;
+        ASSERT_TRUE(reader.start(message));
+
+        std::istringstream model(text);
+        while (!reader.isEndOfSource()) {
+            std::string want;
+            int c;
+            while ((c = model.get()) != EOF && c != '\n' && c != '\r')
+                want.push_back(static_cast<char>(c));
+            if (c != EOF) {
+                const int next = model.peek();
+                if ((c == '\r' && next == '\n') || (c == '\n' && next == '\r'))
+                    model.get();
+            }
+            EXPECT_EQ(reader.nextLineContents(), want);
+            EXPECT_EQ(in.rdstate(), model.rdstate());
+        }
+        EXPECT_TRUE(model.eof());
+    }
+}
+
+TEST(StreamSourceReader, ReadErrorReachesAStreamThatAsksForExceptions) {
+    FailingBuffer buffer("first\nsec");
+    std::istream in(&buffer);
+    in.exceptions(std::ios_base::badbit);
+    StreamSourceReader reader(in, "dev");
+    std::string message;
+    ASSERT_TRUE(reader.start(message)) << message;
+    EXPECT_EQ(reader.nextLineContents(), "first");
+    EXPECT_THROW(reader.nextLineContents(), std::ios_base::failure);
+    EXPECT_TRUE(in.bad());
+}
+
 TEST(StreamSourceReader, FailedStreamAndUnseekableStream) {
     std::istringstream in("abc");
     StreamSourceReader reader(in, "s");
