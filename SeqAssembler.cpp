@@ -89,7 +89,7 @@ void SeqAssembler::asmSectionFinish(AsmErrorList& errors) {
     for (const std::shared_ptr<AsmStatement>& statement : container.statements) {
         if (!statement || statement->type != AsmType::INSTRUCTION)
             continue;
-        const auto* instruction = dynamic_cast<const AsmInstruction*>(statement.get());
+        const auto* instruction = statementAs<const AsmInstruction>(statement.get());
         if (instruction == nullptr)
             THROW_BUG("AsmStatement of AsmType::INSTRUCTION is not an instance of the "
                       "AsmInstruction class");

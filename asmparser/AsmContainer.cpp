@@ -57,19 +57,28 @@ void AsmContainer::AddressLabelInfo::resolveRefs() {
 }
 
 void AsmContainer::push_back(const std::shared_ptr<AsmStatement>& statement) {
+    push_back(std::shared_ptr<AsmStatement>(statement));
+}
+
+void AsmContainer::push_back(std::shared_ptr<AsmStatement>&& statement) {
     if (statement->type == AsmType::LABEL_ONLY)
         THROW_BUG("Can not add LABEL_ONLY statements to AsmContainer. Merge with next real "
                   "instruction before adding");
     addAddressLabel(statement);
-    statements.push_back(statement);
+    const auto* instruction = statementAs<AsmInstruction>(statement.get());
+    if (instruction &&
+        (instruction->hasAddress || instruction->address != AsmInstruction::noAddress))
+        mayHoldAddresses = true;
     ++typeCounts[static_cast<unsigned short>(statement->type)];
+    statements.push_back(std::move(statement));
 }
 
 void AsmContainer::addAddressLabel(const std::shared_ptr<AsmStatement>& statement) {
-    auto instruction = std::dynamic_pointer_cast<AsmInstruction>(statement);
+    auto* instruction = statementAs<AsmInstruction>(statement.get());
     if (!instruction || instruction->addressLabel.empty())
         return;
-    auto [entry, added] = labels.try_emplace(instruction->addressLabel.toString(), instruction);
+    auto [entry, added] = labels.try_emplace(instruction->addressLabel.toString(),
+                                             std::static_pointer_cast<AsmInstruction>(statement));
     if (!added)
         throw AsmDuplicateAddressLabelError(
             {entry->second.labelStatement->sourceLine, instruction->sourceLine}, entry->first);
@@ -84,47 +93,65 @@ void AsmContainer::clear() {
     labels.clear();
     statements.clear();
     typeCounts.clear();
+    mayHoldAddresses = false;
 }
 
-void AsmContainer::clearInstructionAddresses() {
-    for (const std::shared_ptr<AsmStatement>& statement : statements) {
-        auto instruction = std::dynamic_pointer_cast<AsmInstruction>(statement);
-        if (!instruction)
+namespace {
+
+void clearAddress(AsmInstruction& instruction) {
+    instruction.address = AsmInstruction::noAddress;
+    instruction.hasAddress = false;
+    for (const std::shared_ptr<AsmArgument>& argument : instruction.arguments) {
+        if (argument->label.empty())
             continue;
-        instruction->address = AsmInstruction::noAddress;
-        instruction->hasAddress = false;
-        for (const std::shared_ptr<AsmArgument>& argument : instruction->arguments) {
-            if (argument->label.empty())
-                continue;
-            argument->value = 0;
-            argument->hasValue = false;
-            argument->text = AsmToken();
-        }
+        argument->value = 0;
+        argument->hasValue = false;
+        argument->text = AsmToken();
     }
 }
 
+} // namespace
+
+void AsmContainer::clearInstructionAddresses() {
+    for (const std::shared_ptr<AsmStatement>& statement : statements) {
+        if (auto* instruction = statementAs<AsmInstruction>(statement.get()))
+            clearAddress(*instruction);
+    }
+    mayHoldAddresses = false;
+}
+
 void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, size_t start, size_t step) {
-    clearInstructionAddresses();
+    // Every instruction is cleared before it is given its address. Clearing
+    // all of them first matters only when a later one may still carry an
+    // address of an earlier pass, which a reference would take for its own.
+    const bool clearedAhead = mayHoldAddresses;
+    if (clearedAhead)
+        clearInstructionAddresses();
+    mayHoldAddresses = true;
     // The pass collects every unresolved reference anew; references left from
     // an earlier pass would otherwise be reported twice.
     for (auto& entry : labels)
         entry.second.refs.clear();
     uint64_t next = start;
     for (const std::shared_ptr<AsmStatement>& statement : statements) {
-        auto instruction = std::dynamic_pointer_cast<AsmInstruction>(statement);
+        auto* instruction = statementAs<AsmInstruction>(statement.get());
         if (!instruction)
             continue;
+        if (!clearedAhead)
+            clearAddress(*instruction);
         instruction->address = next;
         instruction->hasAddress = true;
         if (!instruction->addressLabel.empty()) {
             auto [entry, added] =
-                labels.try_emplace(instruction->addressLabel.toString(), instruction);
+                labels.try_emplace(instruction->addressLabel.toString(),
+                                   std::static_pointer_cast<AsmInstruction>(statement));
             if (labelDebug())
                 Logging::write(7, "assigning address %llx to %s label '%s'",
                                static_cast<unsigned long long>(next), added ? "new" : "existing",
                                entry->first.c_str());
             if (!added) {
-                entry->second.setLabelStatement(instruction);
+                entry->second.setLabelStatement(
+                    std::static_pointer_cast<AsmInstruction>(statement));
                 entry->second.resolveRefs();
             }
         }
@@ -132,7 +159,8 @@ void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, size_t start
             if (argument->label.empty())
                 continue;
             auto [entry, added] =
-                labels.try_emplace(argument->label.toString(), argument->label, instruction);
+                labels.try_emplace(argument->label.toString(), argument->label,
+                                   std::static_pointer_cast<AsmInstruction>(statement));
             if (added) {
                 if (labelDebug())
                     Logging::write(7, "assigning first unresolved reference to address label '%s'",
@@ -143,7 +171,7 @@ void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, size_t start
                 if (labelDebug())
                     Logging::write(7, "adding another unresolved reference to address label '%s'",
                                    entry->first.c_str());
-                entry->second.addRef(instruction);
+                entry->second.addRef(std::static_pointer_cast<AsmInstruction>(statement));
             }
         }
         next += step;

@@ -36,12 +36,16 @@ public:
     std::vector<std::shared_ptr<AsmStatement>> statements;
     std::unordered_map<std::string, AddressLabelInfo> labels;
     std::unordered_map<unsigned short, size_t> typeCounts;
+    // False while no stored instruction can carry an address or a resolved
+    // reference, so an address pass need not clear them first.
+    bool mayHoldAddresses = false;
 
     AsmContainer() = default;
 
     // Stores the statement and registers its label; throws
     // AsmDuplicateAddressLabelError for a label defined before.
     void push_back(const std::shared_ptr<AsmStatement>& statement);
+    void push_back(std::shared_ptr<AsmStatement>&& statement);
     void addAddressLabel(const std::shared_ptr<AsmStatement>& statement);
 
     size_t typeCount(unsigned short type) const;

@@ -101,25 +101,25 @@ void AsmParser::processLine(const std::shared_ptr<const SourceLine>& line, AsmEr
                 container.push_back(statement);
             break;
         case AsmType::LABEL_ONLY: {
-            auto label = std::dynamic_pointer_cast<AsmInstruction>(statement);
-            if (!label)
+            if (!statementAs<AsmInstruction>(statement.get()))
                 THROW_BUG("AsmStatement of AsmType::LABEL_ONLY is not an instance of the "
                           "AsmInstruction class");
-            pendingLabel = label;
+            pendingLabel = std::static_pointer_cast<AsmInstruction>(statement);
             break;
         }
         case AsmType::DIRECTIVE: {
-            auto directive = std::dynamic_pointer_cast<AsmDirective>(statement);
+            auto* directive = statementAs<AsmDirective>(statement.get());
             if (!directive)
                 THROW_BUG("AsmStatement of AsmType::DIRECTIVE is not an instance of the "
                           "AsmDirective class");
             if (config.keepAllDirectives ||
-                config.keptDirectives.count(directive->keyword.toString()) != 0)
-                container.push_back(statement);
+                (!config.keptDirectives.empty() &&
+                 config.keptDirectives.count(directive->keyword.toString()) != 0))
+                container.push_back(std::move(statement));
             break;
         }
         case AsmType::INSTRUCTION: {
-            auto instruction = std::dynamic_pointer_cast<AsmInstruction>(statement);
+            auto* instruction = statementAs<AsmInstruction>(statement.get());
             if (!instruction)
                 THROW_BUG("AsmStatement of AsmType::INSTRUCTION is not an instance of the "
                           "AsmInstruction class");
@@ -127,7 +127,7 @@ void AsmParser::processLine(const std::shared_ptr<const SourceLine>& line, AsmEr
                 instruction->setAddressLabel(pendingLabel->addressLabel);
                 pendingLabel.reset();
             }
-            container.push_back(statement);
+            container.push_back(std::move(statement));
             break;
         }
         default: {
@@ -193,7 +193,7 @@ std::shared_ptr<AsmStatement> AsmParser::parseLine(const std::shared_ptr<const S
         auto directive = std::make_shared<AsmDirective>(line, token);
         token.next();
         parseDirective(directive, token);
-        result = directive;
+        result = std::move(directive);
     } else {
         if (isIdentifier(syntax, token)) {
             AsmToken after(line, token.end);
@@ -215,13 +215,16 @@ std::shared_ptr<AsmStatement> AsmParser::parseLine(const std::shared_ptr<const S
             auto instruction = std::make_shared<AsmInstruction>(token);
             token.next();
             parseInstruction(instruction, token);
+            // The statement lives to the end of the run; the room reserved for
+            // operands while parsing is not kept with it.
+            instruction->arguments.shrink_to_fit();
             if (!label.empty())
                 instruction->setAddressLabel(label);
-            result = instruction;
+            result = std::move(instruction);
         } else if (!label.empty()) {
             auto labelOnly = std::make_shared<AsmInstruction>(line, AsmType::LABEL_ONLY);
             labelOnly->setAddressLabel(label);
-            result = labelOnly;
+            result = std::move(labelOnly);
         }
     }
     parseComment(result, token);
@@ -561,7 +564,7 @@ std::ostream& AsmParser::unparseStatement(std::ostream& os, const AsmStatement& 
             os << syntax.commentChar << statement.comment;
         break;
     case AsmType::LABEL_ONLY: {
-        auto label = dynamic_cast<const AsmInstruction*>(&statement);
+        auto label = statementAs<AsmInstruction>(&statement);
         if (!label)
             THROW_BUG("AsmStatement of type LABEL_ONLY is not an instance of class AsmInstruction");
         if (config.unparseLabels) {
@@ -572,7 +575,7 @@ std::ostream& AsmParser::unparseStatement(std::ostream& os, const AsmStatement& 
         break;
     }
     case AsmType::DIRECTIVE: {
-        auto directive = dynamic_cast<const AsmDirective*>(&statement);
+        auto directive = statementAs<AsmDirective>(&statement);
         if (!directive)
             THROW_BUG("AsmStatement of type DIRECTIVE is not an instance of class AsmDirective");
         if (config.unparseDirectives)
@@ -580,7 +583,7 @@ std::ostream& AsmParser::unparseStatement(std::ostream& os, const AsmStatement& 
         break;
     }
     case AsmType::INSTRUCTION: {
-        auto instruction = dynamic_cast<const AsmInstruction*>(&statement);
+        auto instruction = statementAs<AsmInstruction>(&statement);
         if (!instruction)
             THROW_BUG("AsmStatement of type INSTRUCTION is not an instance of class "
                       "AsmInstruction");

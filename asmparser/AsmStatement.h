@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <typeinfo>
 
 #include "asmparser/AsmToken.h"
 #include "asmparser/AsmType.h"
@@ -40,3 +41,18 @@ public:
 private:
     void adoptCommentLine();
 };
+
+// The statement as its class T, or null. The exact class is tested first: it
+// is what nearly every statement is, and far cheaper than a dynamic cast,
+// which still finds a subclass of T.
+template <typename T> T* statementAs(AsmStatement* statement) {
+    if (statement == nullptr)
+        return nullptr;
+    if (typeid(*statement) == typeid(T))
+        return static_cast<T*>(statement);
+    return dynamic_cast<T*>(statement);
+}
+
+template <typename T> const T* statementAs(const AsmStatement* statement) {
+    return statementAs<T>(const_cast<AsmStatement*>(statement));
+}

@@ -56,6 +56,33 @@ TEST_F(ContainerFixture, ForwardBackwardAndOwnReferences) {
     EXPECT_EQ(argument(0, 0).label.toString(), "b");
 }
 
+// An instruction may come with an address of its own (from another pass or
+// another program); a forward reference must still get the address of this
+// pass, in the first pass and in a later one.
+TEST(AsmContainer, ForwardReferenceIgnoresAnAddressGivenBefore) {
+    AsmParser parser;
+    AsmErrorList errors;
+    parser.start();
+    parser.processLine(std::make_shared<const SourceLine>(std::string("jmp @b"), 1), errors);
+    parser.processLine(std::make_shared<const SourceLine>(std::string("b: nop"), 2), errors);
+    ASSERT_TRUE(errors.empty());
+    AsmContainer moved;
+    for (const auto& statement : parser.container.statements) {
+        auto instruction = std::static_pointer_cast<AsmInstruction>(statement);
+        if (!instruction->addressLabel.empty()) {
+            instruction->address = 99;
+            instruction->hasAddress = true;
+        }
+        moved.push_back(statement);
+    }
+    for (size_t start : {0, 10}) {
+        moved.assignInstructionAddresses(errors, start, 1);
+        ASSERT_TRUE(errors.empty()) << errors.toStringFullReport("t");
+        auto jump = std::static_pointer_cast<AsmInstruction>(moved.statements[0]);
+        EXPECT_EQ(jump->arguments[0]->value, static_cast<long long>(start + 1)) << start;
+    }
+}
+
 TEST_F(ContainerFixture, StartAndStepAndStatementsWithoutAddress) {
     parser.config.keepAllDirectives = true;
     source({"nop", ".DEF N 1", "x: nop", "jmp @x"});
