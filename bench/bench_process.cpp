@@ -1,0 +1,212 @@
+// What a user of vorelasm feels, per run of the whole program: wall time, peak
+// resident set and page faults of one process, for the generated 4096-line
+// program, a 200000-line source and the duplicate-label source; and, in this
+// process, the heap bytes and allocations that one assembly keeps per source
+// line (all statements stay alive to the end of an assembly).
+//
+//   bench_process [path/to/vorelasm [runs]]      (default: the vorelasm of this build, 7 runs)
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "Logging.h"
+#include "assembler/seq.h"
+#include "bench/BenchSources.h"
+
+// Live heap bytes and allocations, counted by replacing the global allocation
+// functions: each block carries its size in front of it.
+namespace {
+size_t liveBytes = 0;
+size_t allocations = 0;
+constexpr size_t header = alignof(std::max_align_t);
+} // namespace
+
+void* operator new(size_t size) {
+    void* block = std::malloc(size + header);
+    if (block == nullptr)
+        throw std::bad_alloc();
+    *static_cast<size_t*>(block) = size;
+    liveBytes += size;
+    ++allocations;
+    return static_cast<char*>(block) + header;
+}
+
+void operator delete(void* pointer) noexcept {
+    if (pointer == nullptr)
+        return;
+    void* block = static_cast<char*>(pointer) - header;
+    liveBytes -= *static_cast<size_t*>(block);
+    std::free(block);
+}
+
+void operator delete(void* pointer, size_t) noexcept {
+    operator delete(pointer);
+}
+
+void* operator new[](size_t size) {
+    return operator new(size);
+}
+
+void operator delete[](void* pointer) noexcept {
+    operator delete(pointer);
+}
+
+void operator delete[](void* pointer, size_t) noexcept {
+    operator delete(pointer);
+}
+
+namespace {
+
+struct Case {
+    const char* name;
+    std::string file;
+    int lines;
+    int expectedStatus;
+};
+
+struct Run {
+    double wallMs = 0;
+    long peakKb = 0;
+    long faults = 0;
+    int status = -1;
+};
+
+Run runOnce(const std::string& vorelasm, const std::string& input, const std::string& outBase) {
+    Run run;
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        execl(vorelasm.c_str(), vorelasm.c_str(), "-l", "q", "-o", outBase.c_str(), input.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child)
+        return run;
+    run.wallMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    run.peakKb = usage.ru_maxrss;
+    run.faults = usage.ru_minflt + usage.ru_majflt;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+template <typename T> T median(std::vector<T> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+bool writeText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    return static_cast<bool>(out.flush());
+}
+
+// Heap bytes and allocations that one assembly of the text keeps, per line.
+void retainedPerLine(const char* name, const std::string& text, int lines) {
+    seq assembler;
+    std::string message;
+    assembler.assemble(text, message); // the first run sizes the facade's own tables
+    const size_t bytesBefore = liveBytes;
+    const size_t allocationsBefore = allocations;
+    // A fresh assembly drops the statements of the last one first.
+    assembler.assemble(std::string(), message);
+    const size_t emptyBytes = liveBytes;
+    const size_t emptyAllocations = allocations;
+    assembler.assemble(text, message);
+    std::printf("%-16s %7d lines: %6.1f bytes retained per line, %4.2f allocations per line\n",
+                name, lines, (double(liveBytes) - double(emptyBytes)) / lines,
+                double(allocations - emptyAllocations) / lines);
+    (void)bytesBefore;
+    (void)allocationsBefore;
+}
+
+std::string defaultVorelasm(const char* argv0) {
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string path = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string(argv0);
+    const size_t slash = path.rfind('/');
+    path = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+    return path + "/../vorelasm";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Logging::setLogLevel(std::string("quiet"));
+    const std::string vorelasm = argc > 1 ? argv[1] : defaultVorelasm(argv[0]);
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
+    if (access(vorelasm.c_str(), X_OK) != 0) {
+        std::fprintf(stderr, "bench_process: no vorelasm at %s\n", vorelasm.c_str());
+        return 2;
+    }
+    char folder[] = "/tmp/vorel-bench-XXXXXX";
+    if (mkdtemp(folder) == nullptr)
+        return 2;
+    const std::string dir = folder;
+
+    bench::ProgramGenerator generator(20261210);
+    const bench::Source program = generator.generate(bench::memoryWords, 1 << 30);
+    const bench::Source longSource = generator.generate(1 << 30, 200000);
+    const int pairs = 100000;
+    const std::string duplicates = bench::duplicateLabelSource(pairs);
+
+    const std::vector<Case> cases = {
+        {"program", dir + "/program.s", program.lines, 0},
+        {"long source", dir + "/long.s", longSource.lines, 1},
+        {"duplicate labels", dir + "/duplicates.s", 1 + 2 * pairs, 255},
+    };
+    if (!writeText(cases[0].file, *program.text) || !writeText(cases[1].file, *longSource.text) ||
+        !writeText(cases[2].file, duplicates)) {
+        std::fprintf(stderr, "bench_process: could not write the sources into %s\n", folder);
+        return 2;
+    }
+
+    std::printf("vorelasm: %s, %d runs each, medians\n", vorelasm.c_str(), runs);
+    bool ok = true;
+    for (const Case& c : cases) {
+        std::vector<double> wall;
+        std::vector<long> peak, faults;
+        for (int r = 0; r < runs; ++r) {
+            const Run run = runOnce(vorelasm, c.file, dir + "/out");
+            if (run.status != c.expectedStatus) {
+                std::fprintf(stderr, "bench_process: %s exited with %d, expected %d\n", c.name,
+                             run.status, c.expectedStatus);
+                ok = false;
+                break;
+            }
+            wall.push_back(run.wallMs);
+            peak.push_back(run.peakKb);
+            faults.push_back(run.faults);
+        }
+        if (wall.empty())
+            continue;
+        std::printf("%-16s %7d lines: %9.1f ms per run, peak RSS %7ld kB, %6ld page faults, "
+                    "%6.1f bytes of peak RSS per line\n",
+                    c.name, c.lines, median(wall), median(peak), median(faults),
+                    median(peak) * 1024.0 / c.lines);
+    }
+
+    retainedPerLine("program", *program.text, program.lines);
+    retainedPerLine("long source", *longSource.text, longSource.lines);
+
+    for (const char* name : {"program.s", "long.s", "duplicates.s", "out.hex"})
+        std::remove((dir + "/" + name).c_str());
+    rmdir(folder);
+    return ok ? 0 : 1;
+}
