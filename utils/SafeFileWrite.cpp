@@ -97,8 +97,9 @@ bool render(const std::function<bool(std::ostream&)>& write, std::string& text) 
     return ok && os.good();
 }
 
-bool writeAt(int fd, const std::string& bytes, off_t offset) {
-    size_t done = 0;
+// `done` tells how many bytes went out, also when not all of them did.
+bool writeAt(int fd, const std::string& bytes, off_t offset, size_t& done) {
+    done = 0;
     while (done < bytes.size()) {
         const ssize_t n =
             pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
@@ -109,6 +110,11 @@ bool writeAt(int fd, const std::string& bytes, off_t offset) {
         done += static_cast<size_t>(n);
     }
     return true;
+}
+
+bool writeAt(int fd, const std::string& bytes, off_t offset) {
+    size_t done;
+    return writeAt(fd, bytes, offset, done);
 }
 
 bool writeStream(int fd, const std::string& bytes) {
@@ -291,6 +297,8 @@ FileDescriptor openNew(const std::string& target, bool& readable, CreatedFile& c
 // Writes the text over the old bytes and cuts the file to its length. When
 // that fails, the old bytes go back if they could be read first: the part that
 // was overwritten still has its blocks, and what grew past the old end is cut.
+// A file that can be written but not read keeps as much of the text as went
+// out.
 bool writeInPlace(FileDescriptor& fd, const std::string& text, bool readable) {
     struct stat st;
     if (fstat(fd.get(), &st) != 0)
@@ -300,11 +308,15 @@ bool writeInPlace(FileDescriptor& fd, const std::string& text, bool readable) {
         before.resize(std::min(static_cast<size_t>(st.st_size), text.size()));
         readable = readAt(fd.get(), before, 0);
     }
-    if (writeAt(fd.get(), text, 0) && ftruncate(fd.get(), static_cast<off_t>(text.size())) == 0 &&
-        syncs(fd.get()))
+    size_t overwritten = 0;
+    if (writeAt(fd.get(), text, 0, overwritten) &&
+        ftruncate(fd.get(), static_cast<off_t>(text.size())) == 0 && syncs(fd.get()))
         return fd.close();
-    if (readable && writeAt(fd.get(), before, 0))
+    before.resize(std::min(before.size(), overwritten));
+    if (readable) {
+        (void)writeAt(fd.get(), before, 0);
         (void)ftruncate(fd.get(), st.st_size);
+    }
     return false;
 }
 
