@@ -130,6 +130,24 @@ TEST_F(HexReplace, WritableHexInAFolderTheUserCannotChange) {
     }
 }
 
+// The counterpart: where the user may not create the .hex, the run fails as
+// opening it would, and leaves the folder as it was.
+TEST_F(HexReplace, FolderTheUserCannotChangeRefusesANewHex) {
+    const passwd* nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr;
+    if (geteuid() == 0 && nobody == nullptr)
+        GTEST_SKIP() << "no user 'nobody' to drop root's rights to";
+    ASSERT_EQ(mkdir((dir / "locked").c_str(), 0555), 0);
+    const std::vector<std::string> arguments{"-o", "locked/out", "prog.s"};
+    const ProgramRun run =
+        nobody != nullptr ? runVorelasmAs(nobody->pw_uid, nobody->pw_gid, dir.path(), arguments)
+                          : runVorelasm(dir.path(), arguments);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("ERROR: could not open file locked/out.hex for writing"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(folderEntries(dir / "locked"), std::vector<std::string>{});
+}
+
 TEST_F(HexReplace, LongLegalHexName) {
     for (const size_t length : {246u, 250u, 255u}) {
         SCOPED_TRACE(length);

@@ -264,6 +264,7 @@ TEST_F(SafeFileWrite, ReplacedFileKeepsItsOwnerAndGroup) {
 struct UserCase {
     const char* name;
     mode_t folderMode;
+    bool fileExists;
     bool fileOfTheUser; // else root's
     bool groupRoot;     // a group the user is not in
     mode_t fileMode;
@@ -275,42 +276,50 @@ TEST_F(SafeFileWrite, OrdinaryUserMeetsThePlainOpensRules) {
     if (!user.known)
         GTEST_SKIP() << "no user 'nobody' to drop root's rights to";
     const UserCase cases[] = {
-        {"FolderNotWritable", 0555, true, false, 0644, SaveResult::saved},
-        {"StickyFolderOthersWritableFile", 01777, false, false, 0666, SaveResult::saved},
-        {"OthersReadOnlyFileInOpenFolder", 0777, false, false, 0644, SaveResult::notOpened},
-        {"GroupTheUserIsNotIn", 0777, true, true, 0664, SaveResult::saved},
+        {"FolderNotWritable", 0555, true, true, false, 0644, SaveResult::saved},
+        {"NewFileInFolderNotWritable", 0555, false, true, false, 0644, SaveResult::notOpened},
+        {"StickyFolderOthersWritableFile", 01777, true, false, false, 0666, SaveResult::saved},
+        {"OthersReadOnlyFileInOpenFolder", 0777, true, false, false, 0644, SaveResult::notOpened},
+        {"GroupTheUserIsNotIn", 0777, true, true, true, 0664, SaveResult::saved},
     };
     ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
     for (const UserCase& c : cases) {
         SCOPED_TRACE(c.name);
-        if ((!c.fileOfTheUser || c.groupRoot) && !user.isOther) {
+        if (c.fileExists && (!c.fileOfTheUser || c.groupRoot) && !user.isOther) {
             std::cout << c.name << ": skipped, only root can give the file another owner\n";
             continue;
         }
         const std::string folder = path(c.name);
         const std::string file = folder + "/a.hex";
         ASSERT_TRUE(fs::create_directory(folder));
-        put(file, "earlier\n");
-        if (c.fileOfTheUser && user.isOther) {
-            ASSERT_EQ(chown(file.c_str(), user.uid, c.groupRoot ? 0 : user.gid), 0);
+        struct stat before {};
+        if (c.fileExists) {
+            put(file, "earlier\n");
+            if (c.fileOfTheUser && user.isOther) {
+                ASSERT_EQ(chown(file.c_str(), user.uid, c.groupRoot ? 0 : user.gid), 0);
+            }
+            ASSERT_EQ(chmod(file.c_str(), c.fileMode), 0);
+            before = identityOf(file);
         }
-        ASSERT_EQ(chmod(file.c_str(), c.fileMode), 0);
         ASSERT_EQ(chmod(folder.c_str(), c.folderMode), 0);
-        const struct stat before = identityOf(file);
 
         const int result =
             inChild([&] { return code(saveFileSafely(file, writes("new\n"))); }, &user);
         EXPECT_EQ(result, code(c.expected));
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        if (!c.fileExists) {
+            EXPECT_EQ(names, std::vector<std::string>{});
+            continue;
+        }
+        EXPECT_EQ(names, std::vector<std::string>{"a.hex"});
         const struct stat after = identityOf(file);
         EXPECT_EQ(after.st_ino, before.st_ino);
         EXPECT_EQ(after.st_uid, before.st_uid);
         EXPECT_EQ(after.st_gid, before.st_gid);
         EXPECT_EQ(after.st_mode, before.st_mode);
         EXPECT_EQ(read(file), c.expected == SaveResult::saved ? "new\n" : "earlier\n");
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder))
-            names.push_back(entry.path().filename().string());
-        EXPECT_EQ(names, std::vector<std::string>{"a.hex"});
     }
 }
 
