@@ -1,6 +1,7 @@
 #include "tests/hardening/HardeningSupport.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -93,8 +94,15 @@ bool haveVorelasm() {
 #endif
 }
 
-ProgramRun runVorelasm(const std::string& folder, const std::vector<std::string>& arguments,
-                       unsigned long long addressSpaceBytes) {
+namespace {
+
+struct RunUser {
+    uid_t uid;
+    gid_t gid;
+};
+
+ProgramRun runProgram(const std::string& folder, const std::vector<std::string>& arguments,
+                      unsigned long long addressSpaceBytes, const RunUser* user) {
     ProgramRun run;
 #ifdef VORELASM_BINARY
     // The captured streams live outside the folder, whose contents the tests
@@ -116,8 +124,12 @@ ProgramRun runVorelasm(const std::string& folder, const std::vector<std::string>
     if (child == 0) {
         const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (out < 0 || err < 0 || chdir(folder.c_str()) != 0 || dup2(out, 1) < 0 ||
-            dup2(err, 2) < 0)
+        if (out < 0 || err < 0)
+            _exit(127);
+        if (user != nullptr &&
+            (setgroups(0, nullptr) != 0 || setgid(user->gid) != 0 || setuid(user->uid) != 0))
+            _exit(127);
+        if (chdir(folder.c_str()) != 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
             _exit(127);
         if (addressSpaceBytes != 0) {
             const struct rlimit limit = {addressSpaceBytes, addressSpaceBytes};
@@ -139,6 +151,20 @@ ProgramRun runVorelasm(const std::string& folder, const std::vector<std::string>
     (void)folder;
     (void)arguments;
     (void)addressSpaceBytes;
+    (void)user;
 #endif
     return run;
+}
+
+} // namespace
+
+ProgramRun runVorelasm(const std::string& folder, const std::vector<std::string>& arguments,
+                       unsigned long long addressSpaceBytes) {
+    return runProgram(folder, arguments, addressSpaceBytes, nullptr);
+}
+
+ProgramRun runVorelasmAs(uid_t uid, gid_t gid, const std::string& folder,
+                         const std::vector<std::string>& arguments) {
+    const RunUser user{uid, gid};
+    return runProgram(folder, arguments, 0, &user);
 }

@@ -3,6 +3,8 @@
 // its exit status and both output streams captured.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -47,3 +49,7 @@ bool haveVorelasm();
 // non-zero addressSpaceBytes limits the program's address space.
 ProgramRun runVorelasm(const std::string& folder, const std::vector<std::string>& arguments,
                        unsigned long long addressSpaceBytes = 0);
+// The same run with the rights of another user, which only root can take:
+// what an ordinary user meets is hidden by root's rights.
+ProgramRun runVorelasmAs(uid_t uid, gid_t gid, const std::string& folder,
+                         const std::vector<std::string>& arguments);

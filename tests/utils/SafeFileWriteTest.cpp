@@ -1,15 +1,22 @@
 // Whole-file saves: the target gets the whole text or stays as it was, no
-// temporary file is left behind, and targets that are no regular file (links,
-// FIFOs) are not replaced by one.
+// temporary file is left behind, targets that are no regular file (links,
+// FIFOs) are not replaced by one, and a replaced file keeps its permission
+// bits, owner, group and hard links.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -28,7 +35,15 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir = pattern;
     }
-    void TearDown() override { fs::remove_all(dir); }
+    void TearDown() override {
+        // A folder a case locked must be writable again to be emptied.
+        std::error_code ignored;
+        for (auto it = fs::recursive_directory_iterator(dir, ignored);
+             it != fs::recursive_directory_iterator(); it.increment(ignored))
+            if (it->is_directory(ignored) && !it->is_symlink(ignored))
+                fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(dir);
+    }
 
     std::string path(const std::string& name) const { return (dir / name).string(); }
     static std::string read(const std::string& file) {
@@ -134,6 +149,339 @@ TEST_F(SafeFileWrite, FifoIsWrittenNotReplaced) {
     ASSERT_EQ(stat(path("pipe.hex").c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
     EXPECT_EQ(entries(), std::vector<std::string>{"pipe.hex"});
+}
+
+struct stat identityOf(const std::string& file) {
+    struct stat st {};
+    EXPECT_EQ(stat(file.c_str(), &st), 0) << file;
+    return st;
+}
+
+// Root's rights hide what an ordinary user meets, so such cases run as
+// `nobody` when the tests run as root, and as the caller otherwise.
+struct OrdinaryUser {
+    bool known = false;
+    bool isOther = false; // a user other than the one running the tests
+    uid_t uid = 0;
+    gid_t gid = 0;
+};
+
+OrdinaryUser ordinaryUser() {
+    OrdinaryUser user;
+    if (geteuid() != 0) {
+        user = {true, false, geteuid(), getegid()};
+    } else if (const passwd* pw = getpwnam("nobody")) {
+        user = {true, true, pw->pw_uid, pw->pw_gid};
+    }
+    return user;
+}
+
+constexpr int childFailed = -1;
+
+// Runs `body` in a child process, as `user` when it is another user, and with
+// files limited to `fileSizeLimit` bytes when that is not 0; gives back what
+// the body returned.
+int inChild(const std::function<int()>& body, const OrdinaryUser* user = nullptr,
+            rlim_t fileSizeLimit = 0) {
+    const pid_t child = fork();
+    if (child < 0)
+        return childFailed;
+    if (child == 0) {
+        if (fileSizeLimit != 0) {
+            // Past the limit a write fails with EFBIG instead of ending the
+            // process.
+            signal(SIGXFSZ, SIG_IGN);
+            const struct rlimit limit = {fileSizeLimit, fileSizeLimit};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                _exit(120);
+        }
+        if (user != nullptr && user->isOther &&
+            (setgroups(0, nullptr) != 0 || setgid(user->gid) != 0 || setuid(user->uid) != 0))
+            _exit(121);
+        int result = 122;
+        try {
+            result = body();
+        } catch (...) {
+        }
+        _exit(result);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return childFailed;
+    return WEXITSTATUS(status);
+}
+
+int code(SaveResult result) {
+    return static_cast<int>(result);
+}
+
+TEST_F(SafeFileWrite, ReplacedFileKeepsItsPermissionBits) {
+    for (const mode_t mode : {0600, 0640, 0604, 0700, 0755, 0666, 0444}) {
+        SCOPED_TRACE(mode);
+        put(path("a.hex"), "earlier\n");
+        ASSERT_EQ(chmod(path("a.hex").c_str(), mode), 0);
+        const SaveResult expected =
+            access(path("a.hex").c_str(), W_OK) == 0 ? SaveResult::saved : SaveResult::notOpened;
+        EXPECT_EQ(saveFileSafely(path("a.hex"), writes("new\n")), expected);
+        EXPECT_EQ(identityOf(path("a.hex")).st_mode & 07777, mode);
+        EXPECT_EQ(read(path("a.hex")), expected == SaveResult::saved ? "new\n" : "earlier\n");
+        EXPECT_EQ(entries(), std::vector<std::string>{"a.hex"});
+        ASSERT_EQ(unlink(path("a.hex").c_str()), 0);
+    }
+}
+
+TEST_F(SafeFileWrite, NewFileTakesTheUmask) {
+    for (const mode_t mask : {022, 077, 027, 0}) {
+        SCOPED_TRACE(mask);
+        const mode_t was = umask(mask);
+        const SaveResult result = saveFileSafely(path("a.hex"), writes("new\n"));
+        umask(was);
+        EXPECT_EQ(result, SaveResult::saved);
+        EXPECT_EQ(identityOf(path("a.hex")).st_mode & 07777, 0666 & ~mask);
+        EXPECT_EQ(entries(), std::vector<std::string>{"a.hex"});
+        ASSERT_EQ(unlink(path("a.hex").c_str()), 0);
+    }
+}
+
+TEST_F(SafeFileWrite, ReplacedFileKeepsItsOwnerAndGroup) {
+    const OrdinaryUser user = ordinaryUser();
+    if (!user.isOther)
+        GTEST_SKIP() << "only root can give the file another owner";
+    put(path("a.hex"), "earlier\n");
+    ASSERT_EQ(chown(path("a.hex").c_str(), user.uid, user.gid), 0);
+    ASSERT_EQ(chmod(path("a.hex").c_str(), 0640), 0);
+    EXPECT_EQ(saveFileSafely(path("a.hex"), writes("new\n")), SaveResult::saved);
+    const struct stat after = identityOf(path("a.hex"));
+    EXPECT_EQ(after.st_uid, user.uid);
+    EXPECT_EQ(after.st_gid, user.gid);
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    EXPECT_EQ(read(path("a.hex")), "new\n");
+    EXPECT_EQ(entries(), std::vector<std::string>{"a.hex"});
+}
+
+// What the plain truncating open allows an ordinary user, the save allows too,
+// and the file keeps its owner, group and identity.
+struct UserCase {
+    const char* name;
+    mode_t folderMode;
+    bool fileExists;
+    bool fileOfTheUser; // else root's
+    bool groupRoot;     // a group the user is not in
+    mode_t fileMode;
+    SaveResult expected;
+};
+
+TEST_F(SafeFileWrite, OrdinaryUserMeetsThePlainOpensRules) {
+    const OrdinaryUser user = ordinaryUser();
+    if (!user.known)
+        GTEST_SKIP() << "no user 'nobody' to drop root's rights to";
+    const UserCase cases[] = {
+        {"FolderNotWritable", 0555, true, true, false, 0644, SaveResult::saved},
+        {"NewFileInFolderNotWritable", 0555, false, true, false, 0644, SaveResult::notOpened},
+        {"StickyFolderOthersWritableFile", 01777, true, false, false, 0666, SaveResult::saved},
+        {"OthersReadOnlyFileInOpenFolder", 0777, true, false, false, 0644, SaveResult::notOpened},
+        {"GroupTheUserIsNotIn", 0777, true, true, true, 0664, SaveResult::saved},
+    };
+    ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+    for (const UserCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.fileExists && (!c.fileOfTheUser || c.groupRoot) && !user.isOther) {
+            std::cout << c.name << ": skipped, only root can give the file another owner\n";
+            continue;
+        }
+        const std::string folder = path(c.name);
+        const std::string file = folder + "/a.hex";
+        ASSERT_TRUE(fs::create_directory(folder));
+        struct stat before {};
+        if (c.fileExists) {
+            put(file, "earlier\n");
+            if (c.fileOfTheUser && user.isOther) {
+                ASSERT_EQ(chown(file.c_str(), user.uid, c.groupRoot ? 0 : user.gid), 0);
+            }
+            ASSERT_EQ(chmod(file.c_str(), c.fileMode), 0);
+            before = identityOf(file);
+        }
+        ASSERT_EQ(chmod(folder.c_str(), c.folderMode), 0);
+
+        const int result =
+            inChild([&] { return code(saveFileSafely(file, writes("new\n"))); }, &user);
+        EXPECT_EQ(result, code(c.expected));
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        if (!c.fileExists) {
+            EXPECT_EQ(names, std::vector<std::string>{});
+            continue;
+        }
+        EXPECT_EQ(names, std::vector<std::string>{"a.hex"});
+        const struct stat after = identityOf(file);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(after.st_gid, before.st_gid);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(read(file), c.expected == SaveResult::saved ? "new\n" : "earlier\n");
+    }
+}
+
+TEST_F(SafeFileWrite, LongLegalNamesAreSaved) {
+    for (const size_t length : {246u, 250u, 255u}) {
+        SCOPED_TRACE(length);
+        const std::string name = std::string(length - 4, 'n') + ".hex";
+        EXPECT_EQ(saveFileSafely(path(name), writes("first\n")), SaveResult::saved);
+        EXPECT_EQ(saveFileSafely(path(name), writes("second\n")), SaveResult::saved);
+        EXPECT_EQ(read(path(name)), "second\n");
+        EXPECT_EQ(entries(), std::vector<std::string>{name});
+        ASSERT_EQ(unlink(path(name).c_str()), 0);
+    }
+    EXPECT_EQ(saveFileSafely(path(std::string(252, 'n') + ".hex"), writes("x\n")),
+              SaveResult::notOpened);
+    EXPECT_EQ(entries(), std::vector<std::string>{});
+}
+
+// Every path under the test folder, links not followed, with a trailing '@'
+// for a link.
+void listTree(const fs::path& top, const fs::path& folder, std::vector<std::string>& names) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const fs::file_status st = fs::symlink_status(entry.path());
+        names.push_back(entry.path().lexically_relative(top).string() +
+                        (fs::is_symlink(st) ? "@" : ""));
+        if (fs::is_directory(st))
+            listTree(top, entry.path(), names);
+    }
+}
+
+std::vector<std::string> tree(const fs::path& dir) {
+    std::vector<std::string> names;
+    listTree(dir, dir, names);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(SafeFileWrite, DanglingLinkCreatesTheFileItNames) {
+    struct LinkCase {
+        const char* link;
+        std::string to;
+        const char* lands;
+    };
+    const LinkCase cases[] = {
+        {"link.hex", "made.hex", "made.hex"},
+        // A relative link is read from its own folder, not the working one.
+        {"sub/link.hex", "made.hex", "sub/made.hex"},
+        {"sub/link.hex", "../out/made.hex", "out/made.hex"},
+        {"link.hex", (dir / "out" / "made.hex").string(), "out/made.hex"},
+    };
+    for (const LinkCase& c : cases) {
+        SCOPED_TRACE(c.link + std::string(" -> ") + c.to);
+        fs::create_directory(dir / "sub");
+        fs::create_directory(dir / "out");
+        fs::create_symlink(c.to, dir / c.link);
+        EXPECT_EQ(saveFileSafely(path(c.link), writes("new\n")), SaveResult::saved);
+        ASSERT_TRUE(fs::is_symlink(dir / c.link));
+        EXPECT_EQ(fs::read_symlink(dir / c.link).string(), c.to);
+        EXPECT_EQ(read(path(c.lands)), "new\n");
+        std::vector<std::string> expected{"out", "sub", std::string(c.link) + "@", c.lands};
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(tree(dir), expected);
+        for (const auto& entry : fs::directory_iterator(dir))
+            fs::remove_all(entry.path());
+    }
+}
+
+TEST_F(SafeFileWrite, ChainOfLinksReplacesTheFileAtItsEnd) {
+    fs::create_directory(dir / "sub");
+    fs::create_directory(dir / "real");
+    put(path("real/a.hex"), "earlier\n");
+    ASSERT_EQ(chmod(path("real/a.hex").c_str(), 0600), 0);
+    fs::create_symlink("sub/second.hex", dir / "first.hex");
+    fs::create_symlink("../real/a.hex", dir / "sub" / "second.hex");
+    EXPECT_EQ(saveFileSafely(path("first.hex"), writes("new\n")), SaveResult::saved);
+    EXPECT_EQ(read(path("real/a.hex")), "new\n");
+    EXPECT_EQ(identityOf(path("real/a.hex")).st_mode & 07777, 0600u);
+    EXPECT_EQ(tree(dir), (std::vector<std::string>{"first.hex@", "real", "real/a.hex", "sub",
+                                                   "sub/second.hex@"}));
+}
+
+TEST_F(SafeFileWrite, LinksThatLeadNowhereAreRefused) {
+    fs::create_symlink("two.hex", dir / "one.hex");
+    fs::create_symlink("one.hex", dir / "two.hex");
+    fs::create_symlink("self.hex", dir / "self.hex");
+    fs::create_symlink("missing/a.hex", dir / "lost.hex");
+    int calls = 0;
+    const auto counted = [&calls](std::ostream&) {
+        ++calls;
+        return true;
+    };
+    for (const char* name : {"one.hex", "self.hex", "lost.hex"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(saveFileSafely(path(name), counted), SaveResult::notOpened);
+    }
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(tree(dir),
+              (std::vector<std::string>{"lost.hex@", "one.hex@", "self.hex@", "two.hex@"}));
+}
+
+TEST_F(SafeFileWrite, LinkToADeviceWritesTheDevice) {
+    fs::create_symlink("/dev/null", dir / "null.hex");
+    EXPECT_EQ(saveFileSafely(path("null.hex"), writes("gone\n")), SaveResult::saved);
+    EXPECT_TRUE(fs::is_symlink(dir / "null.hex"));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    EXPECT_EQ(entries(), std::vector<std::string>{"null.hex"});
+}
+
+TEST_F(SafeFileWrite, HardLinkedFileIsWrittenForEveryName) {
+    put(path("a.hex"), "earlier\n");
+    fs::create_hard_link(dir / "a.hex", dir / "b.hex");
+    const auto fails = [](std::ostream& os) {
+        os << "half";
+        return false;
+    };
+    EXPECT_EQ(saveFileSafely(path("a.hex"), fails), SaveResult::notWritten);
+    EXPECT_EQ(read(path("b.hex")), "earlier\n");
+
+    EXPECT_EQ(saveFileSafely(path("a.hex"), writes("new\n")), SaveResult::saved);
+    EXPECT_EQ(read(path("a.hex")), "new\n");
+    EXPECT_EQ(read(path("b.hex")), "new\n");
+    EXPECT_EQ(identityOf(path("a.hex")).st_ino, identityOf(path("b.hex")).st_ino);
+    EXPECT_EQ(identityOf(path("a.hex")).st_nlink, 2u);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"a.hex", "b.hex"}));
+}
+
+// A file size limit makes the disk refuse the text part-way, through the
+// temporary file as well as in place: the old text stays whole and nothing new
+// is left behind.
+TEST_F(SafeFileWrite, DiskThatRefusesTheTextLeavesTheOldFile) {
+    struct LimitCase {
+        const char* name;
+        std::string earlier; // empty: no file before
+        bool hardLinked;     // written in place
+    };
+    const LimitCase cases[] = {
+        {"ReplacedFile", "old\n", false},
+        {"HardLinkedFile", "old\n", true},
+        {"OldFileLongerThanTheLimit", std::string(40, 'o') + "\n", true},
+        {"NewFile", "", false},
+    };
+    const std::string text(64, 'n');
+    for (const LimitCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> names;
+        if (!c.earlier.empty()) {
+            put(path("a.hex"), c.earlier);
+            names.push_back("a.hex");
+        }
+        if (c.hardLinked) {
+            fs::create_hard_link(dir / "a.hex", dir / "b.hex");
+            names.push_back("b.hex");
+        }
+        const int result =
+            inChild([&] { return code(saveFileSafely(path("a.hex"), writes(text))); }, nullptr, 16);
+        EXPECT_EQ(result, code(SaveResult::notWritten));
+        EXPECT_EQ(entries(), names);
+        for (const std::string& name : names)
+            EXPECT_EQ(read(path(name)), c.earlier) << name;
+        for (const std::string& name : names)
+            ASSERT_EQ(unlink(path(name).c_str()), 0);
+    }
 }
 
 } // namespace
