@@ -144,11 +144,6 @@ bool readAt(int fd, std::string& bytes, off_t offset) {
     return true;
 }
 
-// A file system that cannot sync a file has nothing more to put on disk.
-bool syncs(int fd) {
-    return fsync(fd) == 0 || errno == EINVAL;
-}
-
 // The folder part of a path, with its closing '/', or "" for a bare name.
 std::string folderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -233,10 +228,11 @@ public:
         return true;
     }
 
-    // Puts the text on disk and renames it over the target; on failure the
-    // temporary file is gone and the target untouched.
+    // Writes the text and renames it over the target; on failure the
+    // temporary file is gone and the target untouched. No sync: a save is as
+    // durable as the plain truncating write it stands in for.
     bool commit(const std::string& text, const std::string& target) {
-        if (!writeAt(fd.get(), text, 0) || !syncs(fd.get()) || !fd.close() ||
+        if (!writeAt(fd.get(), text, 0) || !fd.close() ||
             rename(name.c_str(), target.c_str()) != 0) {
             discard();
             return false;
@@ -310,7 +306,7 @@ bool writeInPlace(FileDescriptor& fd, const std::string& text, bool readable) {
     }
     size_t overwritten = 0;
     if (writeAt(fd.get(), text, 0, overwritten) &&
-        ftruncate(fd.get(), static_cast<off_t>(text.size())) == 0 && syncs(fd.get()))
+        ftruncate(fd.get(), static_cast<off_t>(text.size())) == 0)
         return fd.close();
     before.resize(std::min(before.size(), overwritten));
     if (readable) {
