@@ -97,12 +97,12 @@ bool render(const std::function<bool(std::ostream&)>& write, std::string& text) 
     return ok && os.good();
 }
 
-// `done` tells how many bytes went out, also when not all of them did.
-bool writeAt(int fd, const std::string& bytes, off_t offset, size_t& done) {
+// Repeats a read or a write until `size` bytes went through; `done` tells how
+// many did, also when not all of them did.
+template <typename Step> bool transferAll(size_t size, size_t& done, Step step) {
     done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
+    while (done < size) {
+        const ssize_t n = step(done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -110,6 +110,12 @@ bool writeAt(int fd, const std::string& bytes, off_t offset, size_t& done) {
         done += static_cast<size_t>(n);
     }
     return true;
+}
+
+bool writeAt(int fd, const std::string& bytes, off_t offset, size_t& done) {
+    return transferAll(bytes.size(), done, [&](size_t at) {
+        return pwrite(fd, bytes.data() + at, bytes.size() - at, offset + static_cast<off_t>(at));
+    });
 }
 
 bool writeAt(int fd, const std::string& bytes, off_t offset) {
@@ -118,30 +124,17 @@ bool writeAt(int fd, const std::string& bytes, off_t offset) {
 }
 
 bool writeStream(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    size_t done;
+    return transferAll(bytes.size(), done, [&](size_t at) {
+        return ::write(fd, bytes.data() + at, bytes.size() - at);
+    });
 }
 
 bool readAt(int fd, std::string& bytes, off_t offset) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            pread(fd, &bytes[done], bytes.size() - done, offset + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    size_t done;
+    return transferAll(bytes.size(), done, [&](size_t at) {
+        return pread(fd, &bytes[at], bytes.size() - at, offset + static_cast<off_t>(at));
+    });
 }
 
 // The folder part of a path, with its closing '/', or "" for a bare name.

@@ -16,15 +16,9 @@
 
 namespace {
 
-constexpr uint64_t nop = 0x1000000000000000ull;
-constexpr uint64_t stop = 0x0800000000000000ull;
-constexpr uint64_t moveOneToR1 = 0x3C00004000000001ull;
 constexpr uint64_t moveFifteenToR1 = 0x3C0000400000000Full;
 constexpr uint64_t jmpTo0 = 0x1C00000000000000ull;
 constexpr uint64_t jmpTo1 = 0x1C00004000000000ull;
-
-// What an earlier run left; a failed run must not touch it.
-const std::string earlierHex = "00000000000000ff\n";
 
 struct BadInput {
     const char* name;

@@ -10,8 +10,6 @@
 
 namespace {
 
-const std::string earlierHex = "00000000000000ff\n";
-
 class FileSystemFault : public testing::Test {
 protected:
     void SetUp() override {

@@ -33,6 +33,14 @@ bool exists(const std::string& path);
 // The names in a folder, sorted, without "." and "..".
 std::vector<std::string> folderEntries(const std::string& path);
 
+// Words of the small programs that the hardening sources are made of.
+inline constexpr uint64_t nop = 0x1000000000000000ull;
+inline constexpr uint64_t stop = 0x0800000000000000ull;
+inline constexpr uint64_t moveOneToR1 = 0x3C00004000000001ull;
+
+// What an earlier run left; a failed run must leave it as it was.
+inline const std::string earlierHex = "00000000000000ff\n";
+
 // The .hex text of a program: one line of 16 lower-case hex digits per word.
 std::string hexText(const std::vector<uint64_t>& words);
 

@@ -16,10 +16,6 @@
 
 namespace {
 
-constexpr uint64_t nop = 0x1000000000000000ull;
-constexpr uint64_t stop = 0x0800000000000000ull;
-const std::string earlierHex = "00000000000000ff\n";
-
 struct stat identityOf(const std::string& path) {
     struct stat st {};
     EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;

@@ -13,12 +13,6 @@
 
 namespace {
 
-constexpr uint64_t nop = 0x1000000000000000ull;
-constexpr uint64_t stop = 0x0800000000000000ull;
-constexpr uint64_t moveOneToR1 = 0x3C00004000000001ull;
-
-const std::string earlierHex = "00000000000000ff\n";
-
 struct LineCase {
     const char* line;
     // Empty for a line that assembles; else the location and the caret line
