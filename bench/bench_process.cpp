@@ -136,6 +136,20 @@ void retainedPerLine(const char* name, const std::string& text, int lines) {
     (void)allocationsBefore;
 }
 
+struct Sources {
+    bench::Source program;
+    bench::Source longSource;
+};
+
+// The same texts every time: one seed.
+Sources makeSources() {
+    bench::ProgramGenerator generator(20261210);
+    Sources sources;
+    sources.program = generator.generate(bench::memoryWords, 1 << 30);
+    sources.longSource = generator.generate(1 << 30, 200000);
+    return sources;
+}
+
 std::string defaultVorelasm(const char* argv0) {
     char self[4096];
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
@@ -160,26 +174,43 @@ int main(int argc, char** argv) {
         return 2;
     const std::string dir = folder;
 
-    bench::ProgramGenerator generator(20261210);
-    const bench::Source program = generator.generate(bench::memoryWords, 1 << 30);
-    const bench::Source longSource = generator.generate(1 << 30, 200000);
     const int pairs = 100000;
-    const std::string duplicates = bench::duplicateLabelSource(pairs);
-
     const std::vector<Case> cases = {
-        {"program", dir + "/program.s", program.lines, 0},
-        {"long source", dir + "/long.s", longSource.lines, 1},
+        {"program", dir + "/program.s", 0, 0},
+        {"long source", dir + "/long.s", 0, 1},
         {"duplicate labels", dir + "/duplicates.s", 1 + 2 * pairs, 255},
     };
-    if (!writeText(cases[0].file, *program.text) || !writeText(cases[1].file, *longSource.text) ||
-        !writeText(cases[2].file, duplicates)) {
+    std::vector<Case> measured = cases;
+    // The sources are made in a child of their own: a run's peak resident set
+    // counts the pages of the process that forked it, so this one stays small.
+    int lines[2] = {0, 0};
+    int channel[2];
+    if (pipe(channel) != 0)
+        return 2;
+    const pid_t writer = fork();
+    if (writer == 0) {
+        const Sources sources = makeSources();
+        const int counts[2] = {sources.program.lines, sources.longSource.lines};
+        const bool written = writeText(cases[0].file, *sources.program.text) &&
+                             writeText(cases[1].file, *sources.longSource.text) &&
+                             writeText(cases[2].file, bench::duplicateLabelSource(pairs));
+        _exit(written && write(channel[1], counts, sizeof counts) == sizeof counts ? 0 : 1);
+    }
+    close(channel[1]);
+    int writerStatus = 0;
+    const bool gotLines = writer > 0 && read(channel[0], lines, sizeof lines) == sizeof lines;
+    close(channel[0]);
+    if (writer < 0 || waitpid(writer, &writerStatus, 0) != writer || !gotLines ||
+        !WIFEXITED(writerStatus) || WEXITSTATUS(writerStatus) != 0) {
         std::fprintf(stderr, "bench_process: could not write the sources into %s\n", folder);
         return 2;
     }
+    measured[0].lines = lines[0];
+    measured[1].lines = lines[1];
 
     std::printf("vorelasm: %s, %d runs each, medians\n", vorelasm.c_str(), runs);
     bool ok = true;
-    for (const Case& c : cases) {
+    for (const Case& c : measured) {
         std::vector<double> wall;
         std::vector<long> peak, faults;
         for (int r = 0; r < runs; ++r) {
@@ -202,8 +233,9 @@ int main(int argc, char** argv) {
                     median(peak) * 1024.0 / c.lines);
     }
 
-    retainedPerLine("program", *program.text, program.lines);
-    retainedPerLine("long source", *longSource.text, longSource.lines);
+    const Sources sources = makeSources();
+    retainedPerLine("program", *sources.program.text, sources.program.lines);
+    retainedPerLine("long source", *sources.longSource.text, sources.longSource.lines);
 
     for (const char* name : {"program.s", "long.s", "duplicates.s", "out.hex"})
         std::remove((dir + "/" + name).c_str());
