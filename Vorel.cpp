@@ -98,6 +98,16 @@ int Vorel::assemble(SourceReader& reader, std::string& message) {
     }
     currentAsmSection = code->second;
 
+    // The sections have let go of the last assembly's statements, and with
+    // them of its lines.
+    linePool.renew();
+    struct PoolScope {
+        SourceReader& reader;
+        ObjectPool* const before;
+        ~PoolScope() { reader.setLinePool(before); }
+    } poolScope{reader, reader.getLinePool()};
+    reader.setLinePool(&linePool);
+
     for (;;) {
         std::shared_ptr<const SourceLine> line;
         try {

@@ -13,6 +13,7 @@
 #include "asmparser/AsmSection.h"
 #include "seqprocessor/SeqInstructionSet.h"
 #include "seqprocessor/SeqProcessor.h"
+#include "utils/ObjectPool.h"
 #include "utils/SourceReader.h"
 
 class Vorel {
@@ -65,4 +66,7 @@ protected:
 
 private:
     void createSections();
+
+    // The lines of one assembly, made in one pool that starts over with the next.
+    ObjectPool linePool;
 };

@@ -79,6 +79,7 @@ void AsmParser::initializeParsing() {
     instructions = 0;
     directives = 0;
     pendingLabel.reset();
+    objects.renew();
     parseTimer->reset();
 }
 
@@ -190,7 +191,7 @@ std::shared_ptr<AsmStatement> AsmParser::parseLine(const std::shared_ptr<const S
 
     if (token.size() >= 2 && token.front() == syntax.directiveChar &&
         isAll(syntax.directive, token)) {
-        auto directive = std::make_shared<AsmDirective>(line, token);
+        auto directive = objects.make<AsmDirective>(line, token);
         token.next();
         parseDirective(directive, token);
         result = std::move(directive);
@@ -212,7 +213,7 @@ std::shared_ptr<AsmStatement> AsmParser::parseLine(const std::shared_ptr<const S
             }
         }
         if (isAll(syntax.mnemonic, token)) {
-            auto instruction = std::make_shared<AsmInstruction>(token);
+            auto instruction = objects.make<AsmInstruction>(token);
             token.next();
             parseInstruction(instruction, token);
             // The statement lives to the end of the run; the room reserved for
@@ -222,7 +223,7 @@ std::shared_ptr<AsmStatement> AsmParser::parseLine(const std::shared_ptr<const S
                 instruction->setAddressLabel(label);
             result = std::move(instruction);
         } else if (!label.empty()) {
-            auto labelOnly = std::make_shared<AsmInstruction>(line, AsmType::LABEL_ONLY);
+            auto labelOnly = objects.make<AsmInstruction>(line, AsmType::LABEL_ONLY);
             labelOnly->setAddressLabel(label);
             result = std::move(labelOnly);
         }
@@ -273,7 +274,7 @@ void AsmParser::parseComment(std::shared_ptr<AsmStatement>& statement, AsmToken&
     if (statement)
         statement->setComment(comment);
     else if (config.keepCommentLines)
-        statement = std::make_shared<AsmStatement>(comment);
+        statement = objects.make<AsmStatement>(comment);
 }
 
 void AsmParser::parseInstruction(std::shared_ptr<AsmInstruction>& instruction, AsmToken& rest) {
@@ -291,7 +292,7 @@ void AsmParser::parseInstruction(std::shared_ptr<AsmInstruction>& instruction, A
         }
         std::shared_ptr<AsmArgument> argument = parseArgument(rest);
         if (argument)
-            instruction->arguments.push_back(argument);
+            instruction->arguments.push_back(std::move(argument));
         rest.next();
         if (rest.empty() || rest.front() != syntax.separatorChar)
             return;
@@ -301,7 +302,7 @@ void AsmParser::parseInstruction(std::shared_ptr<AsmInstruction>& instruction, A
 }
 
 std::shared_ptr<AsmArgument> AsmParser::parseArgument(const AsmToken& text) {
-    auto argument = std::make_shared<AsmArgument>(text);
+    auto argument = objects.make<AsmArgument>(text);
     if (text.size() >= 2 && text.front() == syntax.symbolChar) {
         AsmToken name = text.substr(1);
         if (!isIdentifier(syntax, name))

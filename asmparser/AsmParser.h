@@ -24,6 +24,7 @@
 #include "asmparser/AsmStatement.h"
 #include "asmparser/AsmSyntax.h"
 #include "asmparser/AsmToken.h"
+#include "utils/ObjectPool.h"
 #include "utils/SourceLine.h"
 #include "utils/SourceReader.h"
 #include "utils/StopWatch.h"
@@ -84,6 +85,8 @@ public:
     std::shared_ptr<Timer> parseTimer;
     std::vector<std::shared_ptr<Timer>> timers;
     std::shared_ptr<AsmInstruction> pendingLabel;
+    // Statements and operands of one assembly; starts over with the next.
+    ObjectPool objects;
 
     AsmParser();
     explicit AsmParser(const AsmSyntax& syntax);

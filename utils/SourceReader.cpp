@@ -77,6 +77,8 @@ std::shared_ptr<const SourceLine> SourceReader::nextLine(bool concat) {
         currentLine->concatLine(text);
     else if (currentLine && currentLine.use_count() == 1)
         currentLine->setLine(std::move(text), lineCounter);
+    else if (linePool != nullptr)
+        currentLine = linePool->make<SourceLine>(std::move(text), lineCounter, sourceName);
     else
         currentLine = std::make_shared<SourceLine>(std::move(text), lineCounter, sourceName);
     return currentLine;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "utils/ObjectPool.h"
 #include "utils/SourceLine.h"
 
 class SourceReader {
@@ -38,8 +39,16 @@ public:
     // number). A line nobody else holds any more is refilled, not reallocated.
     std::shared_ptr<const SourceLine> nextLine(bool concat);
 
+    // New lines are made in the pool while one is set (none: the heap). The
+    // pool must outlive the reading, not the lines. Copies read from the heap.
+    void setLinePool(ObjectPool* pool) { linePool = pool; }
+    ObjectPool* getLinePool() const { return linePool; }
+
 protected:
     int lineCounter = 0;
     std::shared_ptr<const std::string> sourceName;
     std::shared_ptr<SourceLine> currentLine;
+
+private:
+    ObjectPool* linePool = nullptr;
 };

@@ -520,3 +520,27 @@ TEST(AsmParserSource, ReaderThatCannotStartAndEmptySource) {
 }
 
 } // namespace
+
+// Statements and operands are made in a pool of the parser that starts over
+// with every start(): one held by a caller stays whole through that and
+// through the parser's end, and the next parse does not write over it.
+TEST(AsmParserPoolTest, StatementsHeldByACallerOutliveTheParser) {
+    std::shared_ptr<AsmInstruction> held;
+    {
+        AsmParser parser;
+        AsmErrorList errors;
+        parser.start();
+        parser.processLine(numbered("  play 1, 2, 3 # kept", 1), errors);
+        held = std::dynamic_pointer_cast<AsmInstruction>(parser.container.statements.at(0));
+        parser.start();
+        for (int i = 0; i < 2000; ++i)
+            parser.processLine(numbered("  move 7, R9", i + 1), errors);
+        EXPECT_TRUE(errors.empty());
+    }
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(held->mnemonic, "play");
+    ASSERT_EQ(held->arguments.size(), 3u);
+    EXPECT_EQ(held->arguments[2]->text, "3");
+    EXPECT_EQ(held->arguments[2]->value, 3);
+    EXPECT_EQ(held->sourceLine->text, "  play 1, 2, 3 # kept");
+}

@@ -689,6 +689,38 @@ TEST_F(FacadeTest, EveryEntryPointRunsTheOverriddenLoop) {
     std::remove(path.c_str());
 }
 
+// Lines are made in a pool of the facade while it reads; a section may keep
+// them past the next assembly and past the facade itself.
+TEST_F(FacadeTest, LinesKeptBySectionsOutliveAssembliesAndTheFacade) {
+    class KeepingSection : public AsmSection {
+    public:
+        std::string asmSectionGetDirective() override { return ".CODE"; }
+        bool asmSectionStart(AsmErrorList&) override { return false; }
+        bool asmSectionProcessLine(const std::shared_ptr<const SourceLine>& line,
+                                   AsmErrorList&) override {
+            kept.push_back(line);
+            return false;
+        }
+        void asmSectionFinish(AsmErrorList&) override {}
+        std::vector<std::shared_ptr<const SourceLine>> kept;
+    };
+    KeepingSection code;
+    StringSourceReader second("move 2, R2 # a text beyond the small-string room\nnop");
+    {
+        BareFacade vorel;
+        vorel.registerAsmSection(&code);
+        std::string message;
+        EXPECT_EQ(vorel.assemble(std::string("move 1, R1 # first\nstop"), message), 0);
+        EXPECT_EQ(vorel.assemble(second, message), 0);
+        EXPECT_EQ(second.getLinePool(), nullptr) << "the reader is left as it was given";
+    }
+    Journal texts;
+    for (const auto& line : code.kept)
+        texts.push_back(std::to_string(line->lineNr) + " " + line->text);
+    EXPECT_EQ(texts, (Journal{"1 move 1, R1 # first", "2 stop",
+                              "1 move 2, R2 # a text beyond the small-string room", "2 nop"}));
+}
+
 TEST_F(FacadeTest, SharedSourceIsReadInPlaceAndAStringSourceIsCopied) {
     struct Case {
         const char* what;
