@@ -176,12 +176,11 @@ int main(int argc, char** argv) {
     const std::string dir = folder;
 
     const int pairs = 100000;
-    const std::vector<Case> cases = {
+    std::vector<Case> cases = {
         {"program", dir + "/program.s", 0, 0},
         {"long source", dir + "/long.s", 0, 1},
         {"duplicate labels", dir + "/duplicates.s", 1 + 2 * pairs, 255},
     };
-    std::vector<Case> measured = cases;
     // The sources are made in a child of their own: a run's peak resident set
     // counts the pages of the process that forked it, so this one stays small.
     int lines[2] = {0, 0};
@@ -206,12 +205,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_process: could not write the sources into %s\n", folder);
         return 2;
     }
-    measured[0].lines = lines[0];
-    measured[1].lines = lines[1];
+    cases[0].lines = lines[0];
+    cases[1].lines = lines[1];
 
     std::printf("vorelasm: %s, %d runs each, medians\n", vorelasm.c_str(), runs);
     bool ok = true;
-    for (const Case& c : measured) {
+    for (const Case& c : cases) {
         std::vector<double> wall;
         std::vector<long> peak, faults;
         for (int r = 0; r < runs; ++r) {

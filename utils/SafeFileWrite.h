@@ -22,7 +22,7 @@ enum class SaveResult {
 // the target unless it returns true.
 //
 // The text replaces a regular file through a temporary file in the same
-// folder, renamed over it once every byte is on disk; the replacement gets the
+// folder, renamed over it once every byte is written; the replacement gets the
 // old file's permission bits, owner and group (a new file gets 0666 less the
 // umask). Where that cannot keep the file the user had, the file is written in
 // place as a plain truncating open would: when the folder refuses the

@@ -40,7 +40,8 @@ public:
     std::shared_ptr<const SourceLine> nextLine(bool concat);
 
     // New lines are made in the pool while one is set (none: the heap). The
-    // pool must outlive the reading, not the lines. Copies read from the heap.
+    // pool must outlive the reading, not the lines. A reader made by copy or
+    // move reads into the heap.
     void setLinePool(ObjectPool* pool) { linePool = pool; }
     ObjectPool* getLinePool() const { return linePool; }
 
