@@ -1,6 +1,7 @@
 #include "Vorel.h"
 
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <sstream>
 
@@ -22,41 +23,48 @@ unsigned int words(int count) {
 
 Vorel::Vorel() = default;
 
+// Delegating first makes the object built, so the destructor frees whatever
+// the body had handed over when a later allocation fails.
 Vorel::Vorel(const SeqInstructionSet& set, unsigned long long* instructionBuffer,
-             int instructionWords, int dataWords, double classicalClockMHz,
-             double realtimeClockMHz) {
-    processor = new SeqProcessor(set, instructionBuffer, words(instructionWords), words(dataWords));
-    processor->classicalClockMHz = classicalClockMHz;
-    processor->realtimeClockMHz = realtimeClockMHz;
-    createSections();
+             int instructionWords, int dataWords, double classicalClockMHz, double realtimeClockMHz)
+    : Vorel() {
+    auto cpu = newProcessor(set, instructionBuffer, instructionWords, dataWords, classicalClockMHz,
+                            realtimeClockMHz);
+    auto code = std::make_unique<SeqAssembler>(cpu.get(), AsmSyntax());
+    auto simulator = std::make_unique<SeqSim>(cpu.get());
+    adopt(std::move(cpu), std::move(code), std::move(simulator));
 }
 
-Vorel::Vorel(const SeqInstructionSet& set, int instructionWords, int dataWords) {
-    processor = new SeqProcessor(set, words(instructionWords), words(dataWords));
-    createSections();
+Vorel::Vorel(const SeqInstructionSet& set, int instructionWords, int dataWords)
+    : Vorel(set, nullptr, instructionWords, dataWords, 0.0, 0.0) {}
+
+std::unique_ptr<SeqProcessor> Vorel::newProcessor(const SeqInstructionSet& set,
+                                                  unsigned long long* instructionBuffer,
+                                                  int instructionWords, int dataWords,
+                                                  double classicalClockMHz,
+                                                  double realtimeClockMHz) {
+    auto cpu = std::make_unique<SeqProcessor>(set, instructionBuffer, words(instructionWords),
+                                              words(dataWords));
+    cpu->classicalClockMHz = classicalClockMHz;
+    cpu->realtimeClockMHz = realtimeClockMHz;
+    return cpu;
 }
 
-void Vorel::createSections() {
-    // A failed allocation must not leak the processor: the destructor does not
-    // run for a half-built object.
-    try {
-        assembler = new SeqAssembler(processor, AsmSyntax());
-        sim = new SeqSim(processor);
-    } catch (...) {
-        delete assembler;
-        delete processor;
-        throw;
-    }
+void Vorel::adopt(std::unique_ptr<SeqProcessor> cpu, std::unique_ptr<SeqAssembler> code,
+                  std::unique_ptr<SeqSim> simulator) {
+    processor = cpu.release();
+    assembler = code.release();
+    sim = simulator.release();
     registerAsmSection(assembler);
     registerAsmSection(sim);
 }
 
 Vorel::~Vorel() {
-    // The sections go before the processor they refer to, so that nothing they
-    // hold can outlive what it points into.
+    // The sections only point at the processor and do not use it while they
+    // are destroyed, so it may go first.
+    delete processor;
     delete assembler;
     delete sim;
-    delete processor;
     asmSections.clear();
 }
 

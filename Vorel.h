@@ -53,9 +53,24 @@ public:
     bool isAssembled() const { return assembled; }
 
 protected:
-    // For derived classes, which create processor, assembler and simulator
-    // themselves and register the sections.
+    // For derived classes, which build processor, assembler and simulator
+    // themselves and hand them over with adopt.
     Vorel();
+
+    // A processor over a copy of the set that wraps the caller's instruction
+    // buffer, or allocates its instruction memory when the buffer is null, and
+    // allocates its data memory; a negative size counts as 0.
+    static std::unique_ptr<SeqProcessor> newProcessor(const SeqInstructionSet& set,
+                                                      unsigned long long* instructionBuffer,
+                                                      int instructionWords, int dataWords,
+                                                      double classicalClockMHz,
+                                                      double realtimeClockMHz);
+    // Takes the three over and registers the assembler, then the simulator.
+    // Called once, from a constructor's body: from the handover on the
+    // destructor frees them, so a registration that runs out of memory lets the
+    // constructor throw without leaking them or freeing them twice.
+    void adopt(std::unique_ptr<SeqProcessor> processor, std::unique_ptr<SeqAssembler> assembler,
+               std::unique_ptr<SeqSim> simulator);
 
     SeqProcessor* processor = nullptr;
     std::map<std::string, AsmSection*> asmSections;
@@ -65,8 +80,6 @@ protected:
     SeqSim* sim = nullptr;
 
 private:
-    void createSections();
-
     // The lines of one assembly, made in one pool that starts over with the next.
     ObjectPool linePool;
 };

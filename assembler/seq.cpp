@@ -1,50 +1,29 @@
 #include "assembler/seq.h"
 
+#include <memory>
+
 #include "asmparser/AsmSyntax.h"
 #include "assembler/seq_instr_set.h"
 
 namespace {
 
-constexpr unsigned int instructionWordsOfSeq = 4096;
-constexpr unsigned int dataWordsOfSeq = 64;
+constexpr int instructionWordsOfSeq = 4096;
+constexpr int dataWordsOfSeq = 64;
 constexpr double clockMHzOfSeq = 250.0;
-
-unsigned int words(int count) {
-    return count > 0 ? static_cast<unsigned int>(count) : 0u;
-}
 
 } // namespace
 
-seq::seq() {
-    processor = new SeqProcessor(seq_instr_set(), instructionWordsOfSeq, dataWordsOfSeq);
-    processor->classicalClockMHz = clockMHzOfSeq;
-    processor->realtimeClockMHz = clockMHzOfSeq;
-    createSections();
-}
+seq::seq() : seq(nullptr, instructionWordsOfSeq, dataWordsOfSeq, clockMHzOfSeq, clockMHzOfSeq) {}
 
 seq::seq(unsigned long long* instructionBuffer, int instructionWords, int dataWords,
          double classicalClockMHz, double realtimeClockMHz) {
-    processor = new SeqProcessor(seq_instr_set(), instructionBuffer, words(instructionWords),
-                                 words(dataWords));
-    processor->classicalClockMHz = classicalClockMHz;
-    processor->realtimeClockMHz = realtimeClockMHz;
-    createSections();
-}
-
-void seq::createSections() {
-    // The destructor does not run for a half-built object.
-    try {
-        asm_ = new seq_asm(processor, AsmSyntax());
-        assembler = asm_;
-        sim_ = new seq_sim(processor);
-        sim = sim_;
-    } catch (...) {
-        delete asm_;
-        delete processor;
-        throw;
-    }
-    registerAsmSection(asm_);
-    registerAsmSection(sim_);
+    auto cpu = newProcessor(seq_instr_set(), instructionBuffer, instructionWords, dataWords,
+                            classicalClockMHz, realtimeClockMHz);
+    auto code = std::make_unique<seq_asm>(cpu.get(), AsmSyntax());
+    auto simulator = std::make_unique<seq_sim>(cpu.get());
+    asm_ = code.get();
+    sim_ = simulator.get();
+    adopt(std::move(cpu), std::move(code), std::move(simulator));
 }
 
 seq::~seq() = default;

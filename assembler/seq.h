@@ -38,7 +38,4 @@ public:
     seq_asm* asm_ = nullptr;
     seq_sim* sim_ = nullptr;
     int max_sim_instr = 1000000;
-
-private:
-    void createSections();
 };
