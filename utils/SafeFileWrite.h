@@ -14,8 +14,8 @@ enum class SaveResult {
     // The text could not be produced, or could not be written into the
     // temporary file; the file is as it was.
     notWritten,
-    // The file was opened in place and emptied, and the text could not be
-    // written whole: the file may be incomplete.
+    // The name was opened in place, which empties a plain file, and the text
+    // could not be written whole: the file may be incomplete.
     incomplete,
 };
 
@@ -29,11 +29,11 @@ enum class SaveResult {
 // name gets 0666 less the umask.
 //
 // Every other name (a symbolic link, a file with several hard links, a device
-// or FIFO), and a folder that refuses the temporary file or the rename, or an
-// owner, group or permission bits that the temporary file cannot take: the
-// whole text is produced first, then the name is opened as given with
-// O_WRONLY|O_CREAT|O_TRUNC, so that the kernel resolves it and applies its own
-// checks on links, and written in place.
+// or FIFO) is opened as given with O_WRONLY|O_CREAT|O_TRUNC once the whole
+// text is produced, so that the kernel resolves it and applies its own checks
+// on links, and written in place; so is a plain file whose folder refuses the
+// temporary file or the rename, or whose owner, group or permission bits the
+// temporary file cannot take.
 //
 // SIGINT, SIGTERM or SIGHUP that would end the process while the temporary
 // file exists remove it first. One save at a time in a process.
