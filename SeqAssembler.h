@@ -64,8 +64,9 @@ public:
 
     // Output of the program left by the last assembly (words 0 to programSize-1).
     bool printHexOutput(std::ostream& os) const;
-    // Written to a temporary file beside the target and renamed over it only
-    // when every byte reached the disk: a failed write never clobbers the file.
+    // A plain file is replaced only once every word is written (see
+    // saveFileSafely); false, with the reason on standard error, when the
+    // file could not be opened or did not take the whole text.
     bool saveHexOutput(const std::string& fileName) const;
     bool disassemble(instruction_t word, uint32_t address, AsmInstruction& instruction) const;
     bool disassemble(instruction_t word, uint32_t address, std::ostream& os) const;

@@ -33,7 +33,7 @@ bool SeqAssembler::saveHexOutput(const std::string& fileName) const {
         return false;
     }
     // No instruction memory: printHexOutput has said so already.
-    if (result == SaveResult::notWritten && printed)
+    if (result != SaveResult::saved && printed)
         std::cerr << "ERROR: could not write file " << fileName << std::endl;
     return result == SaveResult::saved;
 }
@@ -109,7 +109,7 @@ int SeqAssembler::saveDisassemble(const std::string& fileName) const {
         std::cerr << "Could not open file \"" << fileName << "\" for writing" << std::endl;
         return -1;
     }
-    if (result == SaveResult::notWritten) {
+    if (result != SaveResult::saved) {
         std::cerr << "Could not write file \"" << fileName << "\"" << std::endl;
         return -1;
     }

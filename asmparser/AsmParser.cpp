@@ -1,6 +1,5 @@
 #include "asmparser/AsmParser.h"
 
-#include <fstream>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
@@ -8,6 +7,7 @@
 
 #include "Logging.h"
 #include "utils/CharFilter.h"
+#include "utils/SafeFileWrite.h"
 #include "utils/StringUtils.h"
 
 namespace {
@@ -613,12 +613,20 @@ int AsmParser::unparse(std::ostream& os) const {
 }
 
 int AsmParser::saveUnparsed(const std::string& fileName) const {
-    std::ofstream file(fileName, std::ios::out | std::ios::trunc);
-    if (!file.is_open()) {
+    int failures = 0;
+    const SaveResult result = saveFileSafely(fileName, [&](std::ostream& os) {
+        failures = unparse(os);
+        return true;
+    });
+    if (result == SaveResult::notOpened) {
         std::cerr << "Could not open file \"" << fileName << "\" for writing" << std::endl;
         return -1;
     }
-    return unparse(file);
+    if (result != SaveResult::saved) {
+        std::cerr << "Could not write file \"" << fileName << "\"" << std::endl;
+        return -1;
+    }
+    return failures;
 }
 
 void AsmParser::printTimers() const {

@@ -1,5 +1,7 @@
 // vorelasm: assembles one vorel source file into a .hex file of instruction words.
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -49,6 +51,14 @@ std::string outputBase(const std::string& input) {
         base.erase(dot);
     }
     return base;
+}
+
+// Whether both names lead to one file, through symbolic or hard links: a
+// source named x.hex, or linked to from there, is never written over.
+bool isSameFile(const std::string& a, const std::string& b) {
+    struct stat first, second;
+    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 // A run with errors must never exit with a status that reads as success.
@@ -152,7 +162,11 @@ int run(int argc, char** argv) {
     Logging::write(6, "%s", loggable(message).c_str());
     if (result == 0 && repetitions > 0) {
         std::string hexName = outBase + ".hex";
-        if (!vorel.asm_->saveHexOutput(hexName)) {
+        if (isSameFile(input, hexName)) {
+            Logging::write(3, "output %s is the input file", hexName.c_str());
+            Logging::write(3, "could not write %s", hexName.c_str());
+            result = 1;
+        } else if (!vorel.asm_->saveHexOutput(hexName)) {
             Logging::write(3, "could not write %s", hexName.c_str());
             result = 1;
         }

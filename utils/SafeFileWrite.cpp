@@ -1,40 +1,29 @@
 #include "utils/SafeFileWrite.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <new>
 #include <streambuf>
-#include <vector>
 
 namespace {
 
-// Linux follows at most this many symbolic links in one lookup; a longer
-// chain is taken for a loop.
-constexpr int maxLinkHops = 40;
-
 class FileDescriptor {
 public:
-    FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : fd(fd) {}
+    explicit FileDescriptor(int fd = -1) : fd(fd) {}
     ~FileDescriptor() { reset(); }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-        reset(other.release());
-        return *this;
-    }
 
     explicit operator bool() const { return fd >= 0; }
     int get() const { return fd; }
-    int release() {
-        const int was = fd;
-        fd = -1;
-        return was;
-    }
     void reset(int other = -1) {
         if (fd >= 0)
             ::close(fd);
@@ -42,15 +31,16 @@ public:
     }
     // Closing reports write errors that some file systems keep until then.
     bool close() {
-        const int was = release();
+        const int was = fd;
+        fd = -1;
         return was < 0 || ::close(was) == 0;
     }
 
 private:
-    int fd = -1;
+    int fd;
 };
 
-// Collects the text in memory, so that nothing reaches the target before the
+// Collects the text in memory, so that nothing reaches the file before the
 // writer has produced all of it. A failed allocation is kept and raised once
 // the stream is done with: the stream itself would turn it into a bad state.
 class TextSink : public std::streambuf {
@@ -97,12 +87,10 @@ bool render(const std::function<bool(std::ostream&)>& write, std::string& text) 
     return ok && os.good();
 }
 
-// Repeats a read or a write until `size` bytes went through; `done` tells how
-// many did, also when not all of them did.
-template <typename Step> bool transferAll(size_t size, size_t& done, Step step) {
-    done = 0;
-    while (done < size) {
-        const ssize_t n = step(done);
+bool writeAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -112,66 +100,97 @@ template <typename Step> bool transferAll(size_t size, size_t& done, Step step) 
     return true;
 }
 
-bool writeAt(int fd, const std::string& bytes, off_t offset, size_t& done) {
-    return transferAll(bytes.size(), done, [&](size_t at) {
-        return pwrite(fd, bytes.data() + at, bytes.size() - at, offset + static_cast<off_t>(at));
-    });
-}
-
-bool writeAt(int fd, const std::string& bytes, off_t offset) {
-    size_t done;
-    return writeAt(fd, bytes, offset, done);
-}
-
-bool writeStream(int fd, const std::string& bytes) {
-    size_t done;
-    return transferAll(bytes.size(), done, [&](size_t at) {
-        return ::write(fd, bytes.data() + at, bytes.size() - at);
-    });
-}
-
-bool readAt(int fd, std::string& bytes, off_t offset) {
-    size_t done;
-    return transferAll(bytes.size(), done, [&](size_t at) {
-        return pread(fd, &bytes[at], bytes.size() - at, offset + static_cast<off_t>(at));
-    });
-}
-
 // The folder part of a path, with its closing '/', or "" for a bare name.
 std::string folderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-bool readLink(const std::string& path, std::string& to) {
-    std::vector<char> buffer(256);
-    for (;;) {
-        const ssize_t n = readlink(path.c_str(), buffer.data(), buffer.size());
-        if (n < 0)
-            return false;
-        if (static_cast<size_t>(n) < buffer.size()) {
-            to.assign(buffer.data(), static_cast<size_t>(n));
-            return true;
-        }
-        buffer.resize(buffer.size() * 2);
-    }
+// The temporary file's name lives here, ready before the file exists, so that
+// a signal handler can remove it without building anything.
+char temporaryName[PATH_MAX];
+volatile sig_atomic_t temporaryExists = 0;
+
+constexpr int endingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+sigset_t endingSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int sig : endingSignals)
+        sigaddset(&set, sig);
+    return set;
 }
 
-// Where the text must end up: the end of the chain of symbolic links that
-// starts at the name, whether that end exists or not. A chain too long to be
-// followed gives the name back, whose opening then fails as a loop.
-std::string followLinks(const std::string& fileName) {
-    std::string path = fileName;
-    for (int hop = 0; hop < maxLinkHops; ++hop) {
-        struct stat link;
-        std::string to;
-        if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode) || !readLink(path, to) ||
-            to.empty())
-            return path;
-        // A relative link is read from the folder that holds it.
-        path = to[0] == '/' ? to : folderOf(path) + to;
+void removeTemporaryAndEnd(int sig) {
+    if (temporaryExists)
+        unlink(temporaryName);
+    temporaryExists = 0;
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(sig, &fallback, nullptr);
+    // Delivered with the default action once the handler returns.
+    raise(sig);
+}
+
+// Holds the ending signals back while the temporary file comes or goes, so
+// that the handler never meets a file whose name is not noted yet, nor a
+// noted name that is someone else's file.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        const sigset_t set = endingSet();
+        pthread_sigmask(SIG_BLOCK, &set, &before);
     }
-    return fileName;
+    ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &before, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t before;
+};
+
+// For the time of a save, an ending signal whose action is the default one
+// removes the temporary file before it ends the process. Signals that are
+// ignored or caught keep their action: the process goes on, and so does the
+// save, which removes its own file.
+class RemovalOnSignals {
+public:
+    RemovalOnSignals() {
+        struct sigaction removal {};
+        removal.sa_handler = removeTemporaryAndEnd;
+        removal.sa_mask = endingSet();
+        for (size_t i = 0; i < count; ++i) {
+            installed[i] = sigaction(endingSignals[i], nullptr, &previous[i]) == 0 &&
+                           (previous[i].sa_flags & SA_SIGINFO) == 0 &&
+                           previous[i].sa_handler == SIG_DFL &&
+                           sigaction(endingSignals[i], &removal, nullptr) == 0;
+        }
+    }
+    ~RemovalOnSignals() {
+        for (size_t i = 0; i < count; ++i)
+            if (installed[i])
+                sigaction(endingSignals[i], &previous[i], nullptr);
+    }
+    RemovalOnSignals(const RemovalOnSignals&) = delete;
+    RemovalOnSignals& operator=(const RemovalOnSignals&) = delete;
+
+private:
+    static constexpr size_t count = sizeof endingSignals / sizeof endingSignals[0];
+    struct sigaction previous[count];
+    bool installed[count];
+};
+
+// Letters for the temporary name; O_EXCL, not the letters, keeps it unique.
+void pickLetters(char* letters, unsigned long long& state) {
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    for (int i = 0; i < 6; ++i) {
+        state += 0x9E3779B97F4A7C15ull;
+        unsigned long long z = state;
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        letters[i] = alphabet[(z ^ (z >> 31)) % (sizeof alphabet - 1)];
+    }
 }
 
 // The new text under a short name of its own in the target's folder, so that
@@ -179,204 +198,152 @@ std::string followLinks(const std::string& fileName) {
 // target name never makes the temporary name too long.
 class TemporaryFile {
 public:
+    TemporaryFile() = default;
     ~TemporaryFile() { discard(); }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
 
     bool ready() const { return static_cast<bool>(fd); }
 
     // `old` is the file to be replaced, whose owner, group and permission bits
-    // the new one takes; null for a new file. False when they cannot be kept.
+    // the new one takes; null for a new name. False when the folder refuses
+    // the file or the file cannot take them.
     bool create(const std::string& folder, const struct stat* old) {
-        std::string pattern = folder + ".vorelXXXXXX";
-        const int raw = mkstemp(&pattern[0]);
-        if (raw < 0)
+        static const char prefix[] = ".vorel";
+        const size_t letters = folder.size() + sizeof prefix - 1;
+        if (letters + 6 >= sizeof temporaryName)
             return false;
-        fd.reset(raw);
-        name = pattern;
+        std::memcpy(temporaryName, folder.data(), folder.size());
+        std::memcpy(temporaryName + folder.size(), prefix, sizeof prefix - 1);
+        temporaryName[letters + 6] = '\0';
 
-        mode_t mode;
-        struct stat mine;
-        if (old != nullptr) {
-            if (fstat(fd.get(), &mine) != 0) {
-                discard();
+        struct timespec now {};
+        clock_gettime(CLOCK_REALTIME, &now);
+        unsigned long long state = static_cast<unsigned long long>(now.tv_nsec) ^
+                                   (static_cast<unsigned long long>(getpid()) << 32) ^
+                                   static_cast<unsigned long long>(now.tv_sec);
+        // The old file's text is for its owner's eyes until its own bits are
+        // set; a new name gets its bits from the kernel, as any new file.
+        const mode_t mode = old != nullptr ? 0600 : 0666;
+        for (int attempt = 0; attempt < 100 && !fd; ++attempt) {
+            pickLetters(temporaryName + letters, state);
+            SignalsHeld held;
+            const int raw =
+                open(temporaryName, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode);
+            if (raw >= 0) {
+                fd.reset(raw);
+                temporaryExists = 1;
+            } else if (errno != EEXIST) {
                 return false;
             }
-            if ((mine.st_uid != old->st_uid || mine.st_gid != old->st_gid) &&
-                fchown(fd.get(), old->st_uid, old->st_gid) != 0) {
-                discard();
-                return false;
-            }
-            mode = old->st_mode & 07777;
-        } else {
-            const mode_t mask = umask(0);
-            umask(mask);
-            mode = 0666 & ~mask;
         }
+        if (!fd || old == nullptr)
+            return ready();
+
         // Bits the caller may not set are dropped silently, so they are read
         // back.
-        if (fchmod(fd.get(), mode) != 0 || fstat(fd.get(), &mine) != 0 ||
-            (mine.st_mode & 07777) != mode) {
+        const mode_t bits = old->st_mode & 07777;
+        struct stat mine;
+        if (fstat(fd.get(), &mine) != 0 ||
+            ((mine.st_uid != old->st_uid || mine.st_gid != old->st_gid) &&
+             fchown(fd.get(), old->st_uid, old->st_gid) != 0) ||
+            fchmod(fd.get(), bits) != 0 || fstat(fd.get(), &mine) != 0 ||
+            (mine.st_mode & 07777) != bits) {
             discard();
             return false;
         }
         return true;
     }
 
-    // Writes the text and renames it over the target; on failure the
-    // temporary file is gone and the target untouched. No sync: a save is as
-    // durable as the plain truncating write it stands in for.
-    bool commit(const std::string& text, const std::string& target) {
-        if (!writeAt(fd.get(), text, 0) || !fd.close() ||
-            rename(name.c_str(), target.c_str()) != 0) {
+    enum class Commit { done, notWritten, renameRefused };
+
+    // Writes the text and renames the file over the target; whatever the
+    // outcome, the temporary file is gone. No sync: a save is as durable as
+    // the plain truncating write it stands in for.
+    Commit commit(const std::string& text, const std::string& target) {
+        if (!writeAll(fd.get(), text) || !fd.close()) {
             discard();
-            return false;
+            return Commit::notWritten;
         }
-        name.clear();
-        return true;
+        SignalsHeld held;
+        if (rename(temporaryName, target.c_str()) != 0) {
+            discard();
+            return Commit::renameRefused;
+        }
+        temporaryExists = 0;
+        return Commit::done;
     }
 
 private:
     void discard() {
         fd.reset();
-        if (!name.empty())
-            unlink(name.c_str());
-        name.clear();
+        SignalsHeld held;
+        if (temporaryExists)
+            unlink(temporaryName);
+        temporaryExists = 0;
     }
 
     FileDescriptor fd;
-    std::string name;
 };
 
-// Removes a file that the save created when the save does not succeed.
-class CreatedFile {
-public:
-    ~CreatedFile() {
-        if (!name.empty())
-            unlink(name.c_str());
-    }
-    void made(const std::string& path) { name = path; }
-    void keep() { name.clear(); }
+enum class Name { absent, replaceable, other };
 
-private:
-    std::string name;
-};
-
-// The target opened as the plain truncating open would open it, without
-// truncating it yet; readable tells whether its old bytes can be read back.
-FileDescriptor openExisting(const std::string& target, bool& readable) {
-    readable = true;
-    int fd = open(target.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0 && (errno == EACCES || errno == EPERM)) {
-        readable = false;
-        fd = open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    }
-    return FileDescriptor(fd);
-}
-
-FileDescriptor openNew(const std::string& target, bool& readable, CreatedFile& created) {
-    const int fd = open(target.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EEXIST)
-        return openExisting(target, readable);
-    if (fd >= 0) {
-        readable = true;
-        created.made(target);
-    }
-    return FileDescriptor(fd);
-}
-
-// Writes the text over the old bytes and cuts the file to its length. When
-// that fails, the old bytes go back if they could be read first: the part that
-// was overwritten still has its blocks, and what grew past the old end is cut.
-// A file that can be written but not read keeps as much of the text as went
-// out.
-bool writeInPlace(FileDescriptor& fd, const std::string& text, bool readable) {
+// Whether the name itself is a regular file with one link that the plain open
+// may write (then `old` describes it), names nothing, or is anything else.
+Name classify(const std::string& fileName, struct stat& old) {
     struct stat st;
-    if (fstat(fd.get(), &st) != 0)
-        return false;
-    std::string before;
-    if (readable) {
-        before.resize(std::min(static_cast<size_t>(st.st_size), text.size()));
-        readable = readAt(fd.get(), before, 0);
-    }
-    size_t overwritten = 0;
-    if (writeAt(fd.get(), text, 0, overwritten) &&
-        ftruncate(fd.get(), static_cast<off_t>(text.size())) == 0)
-        return fd.close();
-    before.resize(std::min(before.size(), overwritten));
-    if (readable) {
-        (void)writeAt(fd.get(), before, 0);
-        (void)ftruncate(fd.get(), st.st_size);
-    }
-    return false;
+    if (lstat(fileName.c_str(), &st) != 0)
+        return errno == ENOENT ? Name::absent : Name::other;
+    if (!S_ISREG(st.st_mode) || st.st_nlink != 1)
+        return Name::other;
+    // The plain open without the truncation: the kernel's rights and its
+    // protection of files in sticky folders decide whether this file may be
+    // written; no link is followed.
+    FileDescriptor fd(
+        open(fileName.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666));
+    if (!fd || fstat(fd.get(), &old) != 0 || !S_ISREG(old.st_mode) || old.st_nlink != 1)
+        return Name::other;
+    return Name::replaceable;
 }
 
-// Devices and FIFOs: replacing them would destroy them.
-SaveResult writeThrough(FileDescriptor& fd, const std::function<bool(std::ostream&)>& write) {
-    std::string text;
-    if (!render(write, text))
-        return SaveResult::notWritten;
-    return writeStream(fd.get(), text) && fd.close() ? SaveResult::saved : SaveResult::notWritten;
-}
-
-SaveResult saveRegularFile(const std::string& target, bool existed,
-                           const std::function<bool(std::ostream&)>& write) {
-    FileDescriptor fd;
-    bool readable = false;
-    struct stat old {};
-    if (existed) {
-        fd = openExisting(target, readable);
-        if (!fd || fstat(fd.get(), &old) != 0)
-            return SaveResult::notOpened;
-        if (!S_ISREG(old.st_mode))
-            return writeThrough(fd, write);
-    }
-
-    // Another name of the same file would keep the old text after a rename.
-    TemporaryFile temporary;
-    if (!existed || old.st_nlink == 1)
-        temporary.create(folderOf(target), existed ? &old : nullptr);
-    CreatedFile created;
-    if (!temporary.ready() && !fd) {
-        fd = openNew(target, readable, created);
-        if (!fd)
-            return SaveResult::notOpened;
-    }
-
-    std::string text;
-    if (!render(write, text))
-        return SaveResult::notWritten;
-    if (temporary.ready()) {
-        if (temporary.commit(text, target))
-            return SaveResult::saved;
-        if (!fd) {
-            fd = openNew(target, readable, created);
-            if (!fd)
-                return SaveResult::notOpened;
-        }
-    }
-    if (!writeInPlace(fd, text, readable))
-        return SaveResult::notWritten;
-    created.keep();
-    return SaveResult::saved;
+SaveResult writeInPlace(const std::string& fileName, const std::string& text) {
+    FileDescriptor fd(
+        open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666));
+    if (!fd)
+        return SaveResult::notOpened;
+    return writeAll(fd.get(), text) && fd.close() ? SaveResult::saved : SaveResult::incomplete;
 }
 
 } // namespace
 
 SaveResult saveFileSafely(const std::string& fileName,
                           const std::function<bool(std::ostream&)>& write) {
-    const std::string target = followLinks(fileName);
-    struct stat existing;
-    if (stat(target.c_str(), &existing) == 0) {
-        if (S_ISDIR(existing.st_mode))
-            return SaveResult::notOpened;
-        if (!S_ISREG(existing.st_mode)) {
-            FileDescriptor fd(open(target.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC));
-            if (!fd)
-                return SaveResult::notOpened;
-            return writeThrough(fd, write);
-        }
-        return saveRegularFile(target, true, write);
+    RemovalOnSignals removal;
+    TemporaryFile temporary;
+    struct stat old;
+    switch (classify(fileName, old)) {
+    case Name::absent:
+        temporary.create(folderOf(fileName), nullptr);
+        break;
+    case Name::replaceable:
+        temporary.create(folderOf(fileName), &old);
+        break;
+    case Name::other:
+        break;
     }
-    if (errno != ENOENT)
-        return SaveResult::notOpened;
-    return saveRegularFile(target, false, write);
+
+    std::string text;
+    if (!render(write, text))
+        return SaveResult::notWritten;
+    if (temporary.ready()) {
+        switch (temporary.commit(text, fileName)) {
+        case TemporaryFile::Commit::done:
+            return SaveResult::saved;
+        case TemporaryFile::Commit::notWritten:
+            return SaveResult::notWritten;
+        case TemporaryFile::Commit::renameRefused:
+            break;
+        }
+    }
+    return writeInPlace(fileName, text);
 }

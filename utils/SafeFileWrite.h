@@ -1,7 +1,5 @@
-// Writing a whole output file so that a failed write never leaves it
-// half-written or clobbered, and a replaced file stays the file the user had:
-// its permission bits, owner, group, hard links and the symbolic links that
-// lead to it.
+// Writing a whole output file where the plain truncating open would write it,
+// so that a failed write of a plain file leaves the old text as it was.
 #pragma once
 
 #include <functional>
@@ -10,30 +8,34 @@
 
 enum class SaveResult {
     saved,
-    // The target cannot be opened for writing (missing folder, a directory,
-    // no permission, a loop of symbolic links); nothing was written.
+    // The name cannot be opened for writing (missing folder, a directory, no
+    // permission, a loop of symbolic links); the file is as it was.
     notOpened,
-    // The text could not be written completely; the target is as it was.
+    // The text could not be produced, or could not be written into the
+    // temporary file; the file is as it was.
     notWritten,
+    // The name was opened in place, which empties a plain file, and the text
+    // could not be written whole: the file may be incomplete.
+    incomplete,
 };
 
-// `write` fills the stream and says whether it produced the whole text; it is
-// called only once the target is known to be writable, and nothing reaches
-// the target unless it returns true.
+// `write` fills the stream and says whether it produced the whole text;
+// nothing reaches the file unless it returns true.
 //
-// The text replaces a regular file through a temporary file in the same
-// folder, renamed over it once every byte is written; the replacement gets the
-// old file's permission bits, owner and group (a new file gets 0666 less the
-// umask). Where that cannot keep the file the user had, the file is written in
-// place as a plain truncating open would: when the folder refuses the
-// temporary file or the rename, when the owner or group cannot be carried
-// over, and when the file has more than one hard link. A write that fails in
-// place puts back the old bytes when the file can be read, and removes a file
-// that the save created.
+// Where the name itself is a regular file with one link that may be opened
+// for writing, or names nothing yet, the text goes into a temporary file
+// `.vorelXXXXXX` in the same folder, renamed over the name once it is whole.
+// The new file keeps the old one's permission bits, owner and group; a new
+// name gets 0666 less the umask.
 //
-// A symbolic link is followed, also when it names no file yet, so the text
-// lands at the path it names and the link stays. A target that is no regular
-// file (a device, a FIFO) is written directly, as replacing it would destroy
-// it.
+// Every other name (a symbolic link, a file with several hard links, a device
+// or FIFO) is opened as given with O_WRONLY|O_CREAT|O_TRUNC once the whole
+// text is produced, so that the kernel resolves it and applies its own checks
+// on links, and written in place; so is a plain file whose folder refuses the
+// temporary file or the rename, or whose owner, group or permission bits the
+// temporary file cannot take.
+//
+// SIGINT, SIGTERM or SIGHUP that would end the process while the temporary
+// file exists remove it first. One save at a time in a process.
 SaveResult saveFileSafely(const std::string& fileName,
                           const std::function<bool(std::ostream&)>& write);

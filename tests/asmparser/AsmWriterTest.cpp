@@ -172,24 +172,56 @@ TEST(AsmWriter, RoundTripGivesTheSameStatements) {
     }
 }
 
+// A save says whether it wrote: -1 and the reason on standard error when the
+// file cannot be opened or does not take the text, else the count of failed
+// statements.
 TEST(AsmWriter, SaveUnparsed) {
     char pattern[] = "/tmp/asmwriterXXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const std::string dir = pattern;
     AsmParser parser;
     parser.start();
+    AsmErrorList errors;
+    parser.processLine(std::make_shared<const SourceLine>(std::string("start: nop"), 1), errors);
+    ASSERT_TRUE(errors.empty());
+
+    struct SaveCase {
+        std::string file;
+        int result;
+        std::string err;
+        std::string text; // what the file holds afterwards
+    };
+    const std::string missing = dir + "/missing/x.s";
+    const SaveCase cases[] = {
+        {dir + "/x.s", 0, "", "start:  nop\n"},
+        {missing, -1, "Could not open file \"" + missing + "\" for writing\n", ""},
+        {"/dev/full", -1, "Could not write file \"/dev/full\"\n", ""},
+    };
+    for (const SaveCase& c : cases) {
+        SCOPED_TRACE(c.file);
+        if (c.file == "/dev/full" && access("/dev/full", W_OK) != 0) {
+            std::cout << "/dev/full: skipped, no such device to refuse the text\n";
+            continue;
+        }
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(parser.saveUnparsed(c.file), c.result);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
+        if (c.result == 0) {
+            std::ifstream in(c.file);
+            std::ostringstream text;
+            text << in.rdbuf();
+            EXPECT_EQ(text.str(), c.text);
+        }
+    }
+
+    parser.start();
     const std::string empty = dir + "/empty.s";
     EXPECT_EQ(parser.saveUnparsed(empty), 0);
     std::ifstream in(empty);
     ASSERT_TRUE(in.is_open());
     EXPECT_EQ(in.peek(), std::ifstream::traits_type::eof());
-
-    const std::string missing = dir + "/missing/x.s";
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(parser.saveUnparsed(missing), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Could not open file \"" + missing + "\" for writing\n");
     unlink(empty.c_str());
+    unlink((dir + "/x.s").c_str());
     rmdir(dir.c_str());
 }
 

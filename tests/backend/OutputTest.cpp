@@ -1,7 +1,8 @@
 // The output operations of the assembler section: the .hex text on a stream
-// and in a file, the disassembly file, and the CPU information block. The
-// files are written through a temporary file beside the target, so a failed
-// save leaves neither a changed target nor a stray temporary file.
+// and in a file, the disassembly file, and the CPU information block. A plain
+// file is replaced through a temporary file beside it, so a failed save leaves
+// neither a changed file nor a stray temporary file; a write that fails is
+// reported.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -330,6 +331,25 @@ TEST(DisassemblyFile, UnopenableTarget) {
         EXPECT_EQ(rig.assembler.saveDisassemble(name), -1) << c.name;
         EXPECT_EQ(err.str(), "Could not open file \"" + name + "\" for writing\n") << c.name;
         expectUnchanged(folder, c);
+    }
+}
+
+// A device that takes no bytes: both saves say that the text did not get
+// written, in their own words, and neither reports success.
+TEST(OutputFiles, FailedWriteIsReported) {
+    if (!fs::is_character_file("/dev/full"))
+        GTEST_SKIP() << "no /dev/full to refuse the text";
+    AssemblerRig rig;
+    load(rig, {nopWord, stopWord});
+    {
+        Capture err(std::cerr);
+        EXPECT_FALSE(rig.assembler.saveHexOutput("/dev/full"));
+        EXPECT_EQ(err.str(), "ERROR: could not write file /dev/full\n");
+    }
+    {
+        Capture err(std::cerr);
+        EXPECT_EQ(rig.assembler.saveDisassemble("/dev/full"), -1);
+        EXPECT_EQ(err.str(), "Could not write file \"/dev/full\"\n");
     }
 }
 

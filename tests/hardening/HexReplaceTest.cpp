@@ -1,7 +1,8 @@
 // A run that replaces an existing .hex leaves the user the file they had,
 // with the new words in it: its permission bits, owner and group, its hard
-// links and the symbolic links that lead to it; and it succeeds wherever
-// opening the .hex for writing succeeds.
+// links and the symbolic links that lead to it; it succeeds wherever opening
+// the .hex for writing succeeds, and fails where the kernel refuses that open
+// or the write.
 #include <gtest/gtest.h>
 
 #include <pwd.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -171,6 +173,86 @@ TEST_F(HexReplace, EveryHardLinkSeesTheNewWords) {
     EXPECT_EQ(identityOf(dir / "prog.hex").st_ino, identityOf(dir / "kept.hex").st_ino);
     EXPECT_EQ(folderEntries(dir.path()),
               (std::vector<std::string>{"kept.hex", "prog.hex", "prog.s"}));
+}
+
+// A .hex that is a symbolic link is opened as named: the kernel follows the
+// link and the file it leads to is written in place, or the run says that the
+// words did not get written.
+TEST_F(HexReplace, SymbolicLinkIsFollowedByTheKernel) {
+    struct LinkCase {
+        const char* name;
+        const char* to;
+        int status;
+        const char* report; // a line of standard error
+    };
+    const LinkCase cases[] = {
+        {"ToAFileInAnotherFolder", "out/kept.hex", 0, nullptr},
+        {"ToADeviceThatTakesNothing", "/dev/full", 1, "ERROR: could not write file prog.hex\n"},
+    };
+    ASSERT_EQ(mkdir((dir / "out").c_str(), 0755), 0);
+    for (const LinkCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool toFile = c.to[0] != '/';
+        if (!toFile && !exists(c.to)) {
+            std::cout << c.name << ": skipped, no " << c.to << "\n";
+            continue;
+        }
+        const std::string target = toFile ? dir / c.to : c.to;
+        if (toFile)
+            writeFile(target, earlierHex);
+        const ino_t before = identityOf(target).st_ino;
+        ASSERT_EQ(symlink(c.to, (dir / "prog.hex").c_str()), 0);
+
+        const ProgramRun run = runVorelasm(dir.path(), {"prog.s"});
+        EXPECT_EQ(run.status, c.status) << run.err;
+        if (c.report != nullptr) {
+            EXPECT_NE(run.err.find(c.report), std::string::npos) << run.err;
+            EXPECT_NE(run.err.find("could not write prog.hex\n"), std::string::npos) << run.err;
+        }
+        if (toFile) {
+            std::string hex;
+            ASSERT_TRUE(readFile(target, hex));
+            EXPECT_EQ(hex, expected);
+        }
+        EXPECT_EQ(identityOf(target).st_ino, before);
+        EXPECT_TRUE(S_ISLNK(identityOf(dir / "prog.hex").st_mode));
+        EXPECT_EQ(folderEntries(dir.path()),
+                  (std::vector<std::string>{"out", "prog.hex", "prog.s"}));
+        ASSERT_EQ(unlink((dir / "prog.hex").c_str()), 0);
+        if (toFile) {
+            ASSERT_EQ(unlink(target.c_str()), 0);
+        }
+    }
+}
+
+// A link that another user planted in a sticky folder open to all, such as
+// /tmp, is not followed by a run as root where the kernel protects such
+// links: the run fails as for a .hex it cannot open, and the file the link
+// names keeps its text.
+TEST_F(HexReplace, PlantedLinkInAStickyFolderIsRefused) {
+    const passwd* nobody = getpwnam("nobody");
+    if (geteuid() != 0 || nobody == nullptr)
+        GTEST_SKIP() << "only root can plant a link that another user owns";
+    std::ifstream setting("/proc/sys/fs/protected_symlinks");
+    int protection = 0;
+    if (!(setting >> protection) || protection == 0)
+        GTEST_SKIP() << "fs.protected_symlinks is off on this system, so the kernel follows "
+                        "every link";
+    ASSERT_EQ(mkdir((dir / "shared").c_str(), 0755), 0);
+    ASSERT_EQ(chmod((dir / "shared").c_str(), 01777), 0);
+    writeFile(dir / "precious", "precious\n");
+    ASSERT_EQ(symlink((dir / "precious").c_str(), (dir / "shared/out.hex").c_str()), 0);
+    ASSERT_EQ(lchown((dir / "shared/out.hex").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+
+    const ProgramRun run = runVorelasm(dir.path(), {"-o", "shared/out", "prog.s"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("ERROR: could not open file shared/out.hex for writing"),
+              std::string::npos)
+        << run.err;
+    std::string text;
+    ASSERT_TRUE(readFile(dir / "precious", text));
+    EXPECT_EQ(text, "precious\n");
+    EXPECT_EQ(folderEntries(dir / "shared"), std::vector<std::string>{"out.hex"});
 }
 
 } // namespace

@@ -1,7 +1,7 @@
-// Whole-file saves: the target gets the whole text or stays as it was, no
-// temporary file is left behind, targets that are no regular file (links,
-// FIFOs) are not replaced by one, and a replaced file keeps its permission
-// bits, owner, group and hard links.
+// Whole-file saves: a plain file gets the whole text or stays as it was, with
+// its permission bits, owner and group; every other name is written in place
+// through the kernel's own resolution and checks, and says so when the text
+// did not fit; no temporary file is left behind, also not by a signal.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -14,6 +14,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -66,6 +68,12 @@ protected:
     fs::path dir;
 };
 
+struct stat identityOf(const std::string& file) {
+    struct stat st {};
+    EXPECT_EQ(stat(file.c_str(), &st), 0) << file;
+    return st;
+}
+
 auto writes(const std::string& text) {
     return [text](std::ostream& os) {
         os << text;
@@ -99,17 +107,12 @@ TEST_F(SafeFileWrite, FailedTextLeavesTheTargetAsItWas) {
     EXPECT_EQ(entries(), std::vector<std::string>{"a.hex"});
 }
 
-TEST_F(SafeFileWrite, UnopenableTargetsAreRefusedBeforeWriting) {
+TEST_F(SafeFileWrite, UnopenableTargetsAreRefusedAndLeftAlone) {
     fs::create_directory(dir / "sub.hex");
-    int calls = 0;
-    const auto counted = [&calls](std::ostream&) {
-        ++calls;
-        return true;
-    };
-    EXPECT_EQ(saveFileSafely(path("sub.hex"), counted), SaveResult::notOpened);
-    EXPECT_EQ(saveFileSafely(path("missing/a.hex"), counted), SaveResult::notOpened);
-    EXPECT_EQ(saveFileSafely(path("sub.hex/../sub.hex"), counted), SaveResult::notOpened);
-    EXPECT_EQ(calls, 0);
+    for (const char* name : {"sub.hex", "missing/a.hex", "sub.hex/../sub.hex"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(saveFileSafely(path(name), writes("new\n")), SaveResult::notOpened);
+    }
     EXPECT_TRUE(fs::is_directory(dir / "sub.hex"));
     EXPECT_TRUE(fs::is_empty(dir / "sub.hex"));
     EXPECT_EQ(entries(), std::vector<std::string>{"sub.hex"});
@@ -128,9 +131,13 @@ TEST_F(SafeFileWrite, SymbolicLinkStaysALinkToTheNewText) {
     fs::create_directory(dir / "real");
     put(path("real/a.hex"), "earlier\n");
     fs::create_symlink(dir / "real" / "a.hex", dir / "link.hex");
+    const ino_t before = identityOf(path("real/a.hex")).st_ino;
     EXPECT_EQ(saveFileSafely(path("link.hex"), writes("new\n")), SaveResult::saved);
     EXPECT_TRUE(fs::is_symlink(dir / "link.hex"));
     EXPECT_EQ(read(path("real/a.hex")), "new\n");
+    // Written in place where the kernel's lookup led, not replaced by a file
+    // the save put at a path it worked out itself.
+    EXPECT_EQ(identityOf(path("real/a.hex")).st_ino, before);
     EXPECT_EQ(entries(), (std::vector<std::string>{"link.hex", "real"}));
 }
 
@@ -149,12 +156,6 @@ TEST_F(SafeFileWrite, FifoIsWrittenNotReplaced) {
     ASSERT_EQ(stat(path("pipe.hex").c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
     EXPECT_EQ(entries(), std::vector<std::string>{"pipe.hex"});
-}
-
-struct stat identityOf(const std::string& file) {
-    struct stat st {};
-    EXPECT_EQ(stat(file.c_str(), &st), 0) << file;
-    return st;
 }
 
 // Root's rights hide what an ordinary user meets, so such cases run as
@@ -394,8 +395,10 @@ TEST_F(SafeFileWrite, ChainOfLinksReplacesTheFileAtItsEnd) {
     ASSERT_EQ(chmod(path("real/a.hex").c_str(), 0600), 0);
     fs::create_symlink("sub/second.hex", dir / "first.hex");
     fs::create_symlink("../real/a.hex", dir / "sub" / "second.hex");
+    const ino_t before = identityOf(path("real/a.hex")).st_ino;
     EXPECT_EQ(saveFileSafely(path("first.hex"), writes("new\n")), SaveResult::saved);
     EXPECT_EQ(read(path("real/a.hex")), "new\n");
+    EXPECT_EQ(identityOf(path("real/a.hex")).st_ino, before);
     EXPECT_EQ(identityOf(path("real/a.hex")).st_mode & 07777, 0600u);
     EXPECT_EQ(tree(dir), (std::vector<std::string>{"first.hex@", "real", "real/a.hex", "sub",
                                                    "sub/second.hex@"}));
@@ -406,16 +409,10 @@ TEST_F(SafeFileWrite, LinksThatLeadNowhereAreRefused) {
     fs::create_symlink("one.hex", dir / "two.hex");
     fs::create_symlink("self.hex", dir / "self.hex");
     fs::create_symlink("missing/a.hex", dir / "lost.hex");
-    int calls = 0;
-    const auto counted = [&calls](std::ostream&) {
-        ++calls;
-        return true;
-    };
     for (const char* name : {"one.hex", "self.hex", "lost.hex"}) {
         SCOPED_TRACE(name);
-        EXPECT_EQ(saveFileSafely(path(name), counted), SaveResult::notOpened);
+        EXPECT_EQ(saveFileSafely(path(name), writes("new\n")), SaveResult::notOpened);
     }
-    EXPECT_EQ(calls, 0);
     EXPECT_EQ(tree(dir),
               (std::vector<std::string>{"lost.hex@", "one.hex@", "self.hex@", "two.hex@"}));
 }
@@ -446,27 +443,47 @@ TEST_F(SafeFileWrite, HardLinkedFileIsWrittenForEveryName) {
     EXPECT_EQ(entries(), (std::vector<std::string>{"a.hex", "b.hex"}));
 }
 
-// A file size limit makes the disk refuse the text part-way, through the
-// temporary file as well as in place: the old text stays whole and nothing new
-// is left behind.
-TEST_F(SafeFileWrite, DiskThatRefusesTheTextLeavesTheOldFile) {
+// A file size limit makes the disk refuse the text part-way. Through the
+// temporary file the old text stays whole and nothing new is left behind; in
+// place the file was emptied first, so it holds the start of the new text and
+// the result says so: never new bytes on an old tail, never "as it was" when
+// it is not.
+TEST_F(SafeFileWrite, DiskThatRefusesTheTextLeavesOldTextOrSaysIncomplete) {
     struct LimitCase {
         const char* name;
         std::string earlier; // empty: no file before
         bool hardLinked;     // written in place
+        mode_t mode;
+        bool asOrdinaryUser;
+        SaveResult expected;
     };
     const LimitCase cases[] = {
-        {"ReplacedFile", "old\n", false},
-        {"HardLinkedFile", "old\n", true},
-        {"OldFileLongerThanTheLimit", std::string(40, 'o') + "\n", true},
-        {"NewFile", "", false},
+        {"ReplacedFile", "old\n", false, 0644, false, SaveResult::notWritten},
+        {"NewFile", "", false, 0644, false, SaveResult::notWritten},
+        {"HardLinkedFile", "old\n", true, 0644, false, SaveResult::incomplete},
+        {"OldFileLongerThanTheLimit", std::string(40, 'o') + "\n", true, 0644, false,
+         SaveResult::incomplete},
+        // A file the user can write but not read cannot have its old bytes
+        // put back.
+        {"WriteOnlyFile", std::string(40, 'o') + "\n", true, 0200, true, SaveResult::incomplete},
     };
+    const OrdinaryUser user = ordinaryUser();
+    ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+    const size_t limit = 16;
     const std::string text(64, 'n');
     for (const LimitCase& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.asOrdinaryUser && !user.known) {
+            std::cout << c.name << ": skipped, no user 'nobody' to drop root's rights to\n";
+            continue;
+        }
         std::vector<std::string> names;
         if (!c.earlier.empty()) {
             put(path("a.hex"), c.earlier);
+            ASSERT_EQ(chmod(path("a.hex").c_str(), c.mode), 0);
+            if (c.asOrdinaryUser && user.isOther) {
+                ASSERT_EQ(chown(path("a.hex").c_str(), user.uid, user.gid), 0);
+            }
             names.push_back("a.hex");
         }
         if (c.hardLinked) {
@@ -474,13 +491,239 @@ TEST_F(SafeFileWrite, DiskThatRefusesTheTextLeavesTheOldFile) {
             names.push_back("b.hex");
         }
         const int result =
-            inChild([&] { return code(saveFileSafely(path("a.hex"), writes(text))); }, nullptr, 16);
-        EXPECT_EQ(result, code(SaveResult::notWritten));
+            inChild([&] { return code(saveFileSafely(path("a.hex"), writes(text))); },
+                    c.asOrdinaryUser ? &user : nullptr, limit);
+        EXPECT_EQ(result, code(c.expected));
         EXPECT_EQ(entries(), names);
+        const std::string left =
+            c.expected == SaveResult::incomplete ? text.substr(0, limit) : c.earlier;
         for (const std::string& name : names)
-            EXPECT_EQ(read(path(name)), c.earlier) << name;
+            EXPECT_EQ(read(path(name)), left) << name;
         for (const std::string& name : names)
             ASSERT_EQ(unlink(path(name).c_str()), 0);
+    }
+}
+
+// The setting of one of the kernel's link protections, 0 when it is off or
+// unknown.
+int kernelProtection(const char* name) {
+    std::ifstream in(std::string("/proc/sys/fs/") + name);
+    int level = 0;
+    in >> level;
+    return in ? level : 0;
+}
+
+// In a sticky folder that others may write, such as /tmp, the kernel keeps a
+// privileged run from following another user's link and from opening another
+// user's file with O_CREAT. The save leaves those decisions to the kernel, so
+// a planted name never makes it write where the user did not mean.
+TEST_F(SafeFileWrite, KernelRefusesPlantedNamesInStickyFolders) {
+    const OrdinaryUser user = ordinaryUser();
+    if (!user.isOther)
+        GTEST_SKIP() << "the planted names must belong to another user, which only root can make";
+    struct PlantedCase {
+        const char* name;
+        const char* protection;
+        const char* planted; // what the other user leaves in the sticky folder
+    };
+    const PlantedCase cases[] = {
+        {"LinkToAFileOfTheVictim", "protected_symlinks", "link"},
+        {"DanglingLink", "protected_symlinks", "dangling"},
+        {"FileOfTheOtherUser", "protected_regular", "file"},
+    };
+    for (const PlantedCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (kernelProtection(c.protection) == 0) {
+            std::cout << c.name << ": skipped, fs." << c.protection
+                      << " is off on this system, so nothing refuses the open\n";
+            continue;
+        }
+        const fs::path shared = dir / c.name;
+        const fs::path own = dir / (std::string(c.name) + "-own");
+        ASSERT_TRUE(fs::create_directory(shared));
+        ASSERT_TRUE(fs::create_directory(own));
+        ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+        const std::string victim = (own / "victim").string();
+        const std::string planted = (shared / "a.hex").string();
+        std::string plantedText;
+        if (std::string(c.planted) == "file") {
+            plantedText = "planted\n";
+            put(planted, plantedText);
+            ASSERT_EQ(chmod(planted.c_str(), 0666), 0);
+            ASSERT_EQ(chown(planted.c_str(), user.uid, user.gid), 0);
+        } else {
+            if (std::string(c.planted) == "link")
+                put(victim, "precious\n");
+            fs::create_symlink(victim, planted);
+            ASSERT_EQ(lchown(planted.c_str(), user.uid, user.gid), 0);
+        }
+
+        EXPECT_EQ(saveFileSafely(planted, writes("new\n")), SaveResult::notOpened);
+        if (std::string(c.planted) == "link") {
+            EXPECT_EQ(read(victim), "precious\n");
+        } else {
+            EXPECT_FALSE(fs::exists(victim));
+        }
+        if (!plantedText.empty()) {
+            EXPECT_EQ(read(planted), plantedText);
+        }
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(shared))
+            names.push_back(entry.path().filename().string());
+        EXPECT_EQ(names, std::vector<std::string>{"a.hex"});
+    }
+}
+
+// Where the file descriptor of an open file leads, or "".
+std::string openedPath(int fd) {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    std::error_code ec;
+    const fs::path to = fs::read_symlink(link, ec);
+    return ec ? std::string() : to.string();
+}
+
+// While the text is made, the new file is a hidden `.vorel` file beside the
+// target, with the bits it will keep, that a program the writer starts does
+// not inherit.
+TEST_F(SafeFileWrite, TemporaryFileIsBesideTheTargetAndClosedOnExec) {
+    if (!fs::is_directory("/proc/self/fd"))
+        GTEST_SKIP() << "no procfs to look at open files through";
+    struct TemporaryCase {
+        const char* name;
+        bool existing;
+        mode_t mode; // of the existing file
+    };
+    const TemporaryCase cases[] = {
+        {"NewName", false, 0},
+        {"ReplacedFile", true, 0640},
+    };
+    for (const TemporaryCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const mode_t mask = umask(022);
+        umask(mask);
+        if (c.existing) {
+            put(path("a.hex"), "earlier\n");
+            ASSERT_EQ(chmod(path("a.hex").c_str(), c.mode), 0);
+        }
+        std::vector<std::string> seen;
+        std::vector<int> flags;
+        std::vector<mode_t> modes;
+        const auto look = [&](std::ostream& os) {
+            for (const std::string& name : entries())
+                if (name != "a.hex")
+                    seen.push_back(name);
+            for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+                const int fd = std::stoi(entry.path().filename().string());
+                if (fs::path(openedPath(fd)).filename().string().rfind(".vorel", 0) == 0) {
+                    flags.push_back(fcntl(fd, F_GETFD));
+                    struct stat st {};
+                    fstat(fd, &st);
+                    modes.push_back(st.st_mode & 07777);
+                }
+            }
+            os << "new\n";
+            return true;
+        };
+        EXPECT_EQ(saveFileSafely(path("a.hex"), look), SaveResult::saved);
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_EQ(seen[0].size(), std::string(".vorelXXXXXX").size()) << seen[0];
+        EXPECT_EQ(seen[0].rfind(".vorel", 0), 0u) << seen[0];
+        ASSERT_EQ(flags.size(), 1u);
+        EXPECT_NE(flags[0] & FD_CLOEXEC, 0);
+        EXPECT_EQ(modes[0], c.existing ? c.mode : 0666 & ~mask);
+        EXPECT_EQ(read(path("a.hex")), "new\n");
+        EXPECT_EQ(entries(), std::vector<std::string>{"a.hex"});
+        ASSERT_EQ(unlink(path("a.hex").c_str()), 0);
+    }
+}
+
+// A signal that ends the process while the text is made removes the
+// temporary file on its way out; the earlier file stays as it was.
+TEST_F(SafeFileWrite, EndingSignalRemovesTheTemporaryFile) {
+    struct SignalCase {
+        int sig;
+        const char* earlier; // nullptr: no file before
+    };
+    const SignalCase cases[] = {
+        {SIGINT, "earlier\n"}, {SIGTERM, "earlier\n"}, {SIGHUP, "earlier\n"},
+        {SIGINT, nullptr},     {SIGTERM, nullptr},     {SIGHUP, nullptr},
+    };
+    for (const SignalCase& c : cases) {
+        SCOPED_TRACE(std::string(strsignal(c.sig)) + (c.earlier ? ", replacing" : ", new name"));
+        if (c.earlier)
+            put(path("a.hex"), c.earlier);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            signal(c.sig, SIG_DFL);
+            const auto interrupted = [&](std::ostream& os) {
+                os << "half";
+                raise(c.sig);
+                os << " and the rest\n";
+                return true;
+            };
+            saveFileSafely(path("a.hex"), interrupted);
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the save went on past the signal";
+        EXPECT_EQ(WTERMSIG(status), c.sig);
+        if (c.earlier) {
+            EXPECT_EQ(entries(), std::vector<std::string>{"a.hex"});
+            EXPECT_EQ(read(path("a.hex")), c.earlier);
+            ASSERT_EQ(unlink(path("a.hex").c_str()), 0);
+        } else {
+            EXPECT_EQ(entries(), std::vector<std::string>{});
+        }
+    }
+}
+
+volatile sig_atomic_t caught = 0;
+void countSignal(int) {
+    caught = caught + 1;
+}
+
+// A signal the process ignores or catches does not end it, so the save goes
+// on and finishes; after the save every signal has the action it had before.
+TEST_F(SafeFileWrite, SignalsKeepTheirActionsAroundASave) {
+    enum Outcome { savedAndKept = 10, notSaved, actionChanged, handlerNotRun };
+    const struct {
+        const char* name;
+        void (*action)(int);
+    } cases[] = {
+        {"ignored", SIG_IGN},
+        {"caught", countSignal},
+        {"default, not raised", SIG_DFL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int result = inChild([&] {
+            signal(SIGTERM, c.action);
+            signal(SIGINT, SIG_DFL);
+            const auto raising = [&](std::ostream& os) {
+                if (c.action != SIG_DFL)
+                    raise(SIGTERM);
+                os << "new\n";
+                return true;
+            };
+            if (saveFileSafely(path("a.hex"), raising) != SaveResult::saved)
+                return int(notSaved);
+            struct sigaction term {
+            }, interrupt{};
+            sigaction(SIGTERM, nullptr, &term);
+            sigaction(SIGINT, nullptr, &interrupt);
+            if (term.sa_handler != c.action || interrupt.sa_handler != SIG_DFL)
+                return int(actionChanged);
+            if (c.action == countSignal && caught != 1)
+                return int(handlerNotRun);
+            return int(savedAndKept);
+        });
+        EXPECT_EQ(result, savedAndKept);
+        EXPECT_EQ(read(path("a.hex")), "new\n");
+        EXPECT_EQ(entries(), std::vector<std::string>{"a.hex"});
+        ASSERT_EQ(unlink(path("a.hex").c_str()), 0);
     }
 }
 
