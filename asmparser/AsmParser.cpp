@@ -353,9 +353,11 @@ long long AsmParser::getArgumentValue(const AsmToken& text, const char* kind) {
     try {
         stringToInt(value, s);
     } catch (const std::out_of_range& e) {
-        throw AsmSyntaxError(text) << "AsmParser: Invalid " << kind << " argument: " << e.what();
+        throw AsmSyntaxError(text)
+            << "AsmParser: Invalid " << kind << " argument: " << exceptionText(e);
     } catch (const std::invalid_argument& e) {
-        throw AsmSyntaxError(text) << "AsmParser: Invalid " << kind << " argument: " << e.what();
+        throw AsmSyntaxError(text)
+            << "AsmParser: Invalid " << kind << " argument: " << exceptionText(e);
     } catch (...) {
         throw AsmSyntaxError(text) << "AsmParser: Invalid " << kind << " argument: "
                                    << "Expected an integer number";
