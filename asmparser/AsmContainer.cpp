@@ -79,9 +79,11 @@ void AsmContainer::addAddressLabel(const std::shared_ptr<AsmStatement>& statemen
         return;
     auto [entry, added] = labels.try_emplace(instruction->addressLabel.toString(),
                                              std::static_pointer_cast<AsmInstruction>(statement));
+    // Both labels where they are written: a label on a line of its own
+    // stands there, not on the line of the instruction it labels.
     if (!added)
-        throw AsmDuplicateAddressLabelError(
-            {entry->second.labelStatement->sourceLine, instruction->sourceLine}, entry->first);
+        throw AsmDuplicateAddressLabelError(entry->second.labelStatement->addressLabel,
+                                            instruction->addressLabel);
 }
 
 size_t AsmContainer::typeCount(unsigned short type) const {
