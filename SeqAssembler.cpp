@@ -24,6 +24,19 @@ std::string printedArgument(const AsmArgument& argument) {
     return os.str();
 }
 
+// An error points at the mnemonic or operand where the instruction's own line
+// shows it. A token elsewhere (a symbol's value on the line of its definition,
+// an operand made by the disassembler) is searched for in the line by its
+// text instead.
+bool standsOn(const AsmToken& token, const std::shared_ptr<const SourceLine>& line) {
+    return line && !token.empty() && token.line == line;
+}
+
+AsmSyntaxError errorAt(const AsmToken& token, const std::shared_ptr<const SourceLine>& line,
+                       const std::string& text) {
+    return standsOn(token, line) ? AsmSyntaxError(token) : AsmSyntaxError(line, text);
+}
+
 } // namespace
 
 SeqAssembler::SeqAssembler() {
@@ -196,7 +209,7 @@ instruction_t SeqAssembler::assembleInstruction(const AsmInstruction& instructio
         const std::string text = stringCat("instruction '", mnemonic, "' not found");
         if (debugActive())
             Logging::write(7, "%s", loggable(text).c_str());
-        AsmSyntaxError error(line, mnemonic);
+        AsmSyntaxError error = errorAt(instruction.mnemonic, line, mnemonic);
         error << text;
         throw error;
     }
@@ -222,7 +235,7 @@ instruction_t SeqAssembler::assembleInstruction(const AsmInstruction& instructio
                           " argument string value='", printed, "'");
             if (debugActive())
                 Logging::write(7, "%s", loggable(text).c_str());
-            AsmSyntaxError error(line, printed);
+            AsmSyntaxError error = errorAt(argument->written(), line, printed);
             error << text;
             throw error;
         }
@@ -242,18 +255,25 @@ instruction_t SeqAssembler::assembleInstruction(const AsmInstruction& instructio
         size_t position = std::string::npos;
         size_t length = 1;
         if (instruction.arguments.empty()) {
-            const size_t found = source.find(mnemonic);
-            if (found != std::string::npos)
-                position = found + mnemonic.size();
-        } else {
-            const std::string first = printedArgument(*instruction.arguments.front());
-            length = first.size();
-            const size_t found = source.find(first);
-            if (found != std::string::npos) {
-                position = found;
-                if (instruction.arguments.size() > 1)
-                    length = source.size() - found;
+            if (!source.empty() && standsOn(instruction.mnemonic, line)) {
+                position = instruction.mnemonic.end;
+            } else {
+                const size_t found = source.find(mnemonic);
+                if (found != std::string::npos)
+                    position = found + mnemonic.size();
             }
+        } else {
+            const AsmToken written = instruction.arguments.front()->written();
+            if (!source.empty() && standsOn(written, line)) {
+                position = written.start;
+                length = written.size();
+            } else {
+                const std::string first = printedArgument(*instruction.arguments.front());
+                length = first.size();
+                position = source.find(first);
+            }
+            if (position != std::string::npos && instruction.arguments.size() > 1)
+                length = source.size() - position;
         }
         if (debugActive())
             Logging::write(7, "%s: start=%d, len=%d", loggable(text).c_str(),
@@ -284,7 +304,7 @@ instruction_t SeqAssembler::assembleInstruction(const AsmInstruction& instructio
                           ") value: ", value, " out of range (", target.min, ",", target.max, ")");
             if (debugActive())
                 Logging::write(7, "%s", loggable(text).c_str());
-            AsmSyntaxError error(line, source.text.toString());
+            AsmSyntaxError error = errorAt(source.written(), line, source.text.toString());
             error << text;
             throw error;
         }

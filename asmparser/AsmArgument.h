@@ -13,9 +13,9 @@ public:
 
     // The operand as written; for a symbol operand, the symbol's value text.
     AsmToken text;
-    // Label name of an '@' operand, without the '@'.
+    // Label name of an '@' operand, without the '@' that stands just before it.
     AsmToken label;
-    // Symbol name of a '$' operand, without the '$'.
+    // Symbol name of a '$' operand, without the '$' that stands just before it.
     AsmToken symbol;
     value_t value = 0;
     // Register letter as written, '#' for immediates and label references
@@ -25,4 +25,14 @@ public:
 
     AsmArgument() = default;
     explicit AsmArgument(const AsmToken& text) : text(text) {}
+
+    // The operand as it stands in its instruction's line: "$name" for a
+    // symbol, "@name" for a label reference (whose text is dropped once
+    // addresses are assigned), else its text.
+    AsmToken written() const {
+        AsmToken token = !symbol.empty() ? symbol : !label.empty() ? label : text;
+        if ((!symbol.empty() || !label.empty()) && token.start > 0)
+            --token.start;
+        return token;
+    }
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
 
 #include "Logging.h"
 
@@ -79,9 +80,11 @@ void AsmContainer::addAddressLabel(const std::shared_ptr<AsmStatement>& statemen
         return;
     auto [entry, added] = labels.try_emplace(instruction->addressLabel.toString(),
                                              std::static_pointer_cast<AsmInstruction>(statement));
+    // Both labels where they are written: a label on a line of its own
+    // stands there, not on the line of the instruction it labels.
     if (!added)
-        throw AsmDuplicateAddressLabelError(
-            {entry->second.labelStatement->sourceLine, instruction->sourceLine}, entry->first);
+        throw AsmDuplicateAddressLabelError(entry->second.labelStatement->addressLabel,
+                                            instruction->addressLabel);
 }
 
 size_t AsmContainer::typeCount(unsigned short type) const {
@@ -108,6 +111,27 @@ void clearAddress(AsmInstruction& instruction) {
         argument->hasValue = false;
         argument->text = AsmToken();
     }
+}
+
+// Where the referring instruction's line shows its next operand that refers
+// to the label: the name as written, or the symbol that stands for it. The
+// operands before position `from` are passed over, and `from` moves past the
+// one found. Empty when the line shows neither.
+AsmToken referenceOnLine(const AsmInstruction& referrer, const std::string& name, size_t& from) {
+    const auto& arguments = referrer.arguments;
+    for (size_t i = from; i < arguments.size(); ++i) {
+        const AsmArgument& argument = *arguments[i];
+        if (argument.label.empty() || argument.label != name)
+            continue;
+        from = i + 1;
+        if (argument.label.line == referrer.sourceLine)
+            return argument.label;
+        if (!argument.symbol.empty() && argument.symbol.line == referrer.sourceLine)
+            return argument.written();
+        return AsmToken();
+    }
+    from = arguments.size();
+    return AsmToken();
 }
 
 } // namespace
@@ -191,9 +215,20 @@ void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, size_t start
               [](const auto* a, const auto* b) { return a->first < b->first; });
     for (auto* entry : unresolved) {
         const AddressLabelInfo& info = entry->second;
-        for (const std::shared_ptr<AsmInstruction>& referrer : info.refs)
-            errors.insert(std::make_shared<AsmUnresolvedAddressLabelError>(
-                std::vector<std::shared_ptr<const SourceLine>>{referrer->sourceLine},
-                info.labelStatement->addressLabel.toString()));
+        const std::string name = info.labelStatement->addressLabel.toString();
+        // An instruction stands in refs once per operand that refers to the
+        // label, in operand order: each error points at its own operand.
+        std::unordered_map<const AsmInstruction*, size_t> nextOperand;
+        for (const std::shared_ptr<AsmInstruction>& referrer : info.refs) {
+            const AsmToken place = referenceOnLine(*referrer, name, nextOperand[referrer.get()]);
+            if (place.empty())
+                errors.insert(std::make_shared<AsmUnresolvedAddressLabelError>(
+                    std::vector<std::shared_ptr<const SourceLine>>{referrer->sourceLine}, name));
+            else
+                errors.insert(std::make_shared<AsmUnresolvedAddressLabelError>(
+                    std::vector<SourceErrorRef>{
+                        SourceErrorRef(place.line, place.start, place.size())},
+                    name));
+        }
     }
 }

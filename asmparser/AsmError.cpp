@@ -91,6 +91,10 @@ std::string AsmSourceError::message() const {
     for (const SourceErrorRef& ref : errorRefs) {
         if (!ref.hasSource())
             continue;
+        // A reference without anything to point at renders the bare line: the
+        // next reference still starts on a line of its own.
+        if (!result.empty() && result.back() != '\n')
+            result.push_back('\n');
         append_(true, result, ref.getSourceRef(), ": ", text, ": ", ref.pointToTextInSource());
     }
     return result;
@@ -132,11 +136,24 @@ namespace {
 // Message and type text of the reference and duplicate errors.
 void initNamedError(AsmSourceError& error, std::string& errorTypeText, const char* prefix,
                     const std::string& name, const std::string& kind,
-                    const std::vector<std::shared_ptr<const SourceLine>>& lines) {
+                    const std::vector<SourceErrorRef>& places) {
     errorTypeText = stringCat(prefix, kind, " error");
     error << stringCat(prefix, kind, ": ", name, ". ");
+    for (const SourceErrorRef& place : places)
+        error.addErrorInfo(place);
+}
+
+std::vector<SourceErrorRef> refsToName(const std::vector<std::shared_ptr<const SourceLine>>& lines,
+                                       const std::string& name) {
+    std::vector<SourceErrorRef> refs;
+    refs.reserve(lines.size());
     for (const std::shared_ptr<const SourceLine>& line : lines)
-        error.addErrorInfo(refToText(line, name));
+        refs.push_back(refToText(line, name));
+    return refs;
+}
+
+SourceErrorRef refToToken(const AsmToken& token) {
+    return SourceErrorRef(token.line, token.start, token.size());
 }
 
 } // namespace
@@ -144,7 +161,14 @@ void initNamedError(AsmSourceError& error, std::string& errorTypeText, const cha
 AsmUnresolvedReferenceError::AsmUnresolvedReferenceError(
     std::vector<std::shared_ptr<const SourceLine>> lines, std::string name, std::string kind)
     : name(std::move(name)), kind(std::move(kind)) {
-    initNamedError(*this, errorTypeText, "Unresolved ", this->name, this->kind, lines);
+    initNamedError(*this, errorTypeText, "Unresolved ", this->name, this->kind,
+                   refsToName(lines, this->name));
+}
+
+AsmUnresolvedReferenceError::AsmUnresolvedReferenceError(std::vector<SourceErrorRef> places,
+                                                         std::string name, std::string kind)
+    : name(std::move(name)), kind(std::move(kind)) {
+    initNamedError(*this, errorTypeText, "Unresolved ", this->name, this->kind, places);
 }
 
 std::shared_ptr<AsmError> AsmUnresolvedReferenceError::shared_ptr_copy() const {
@@ -155,6 +179,10 @@ AsmUnresolvedAddressLabelError::AsmUnresolvedAddressLabelError(
     std::vector<std::shared_ptr<const SourceLine>> lines, const std::string& name)
     : AsmUnresolvedReferenceError(std::move(lines), name, "address label") {}
 
+AsmUnresolvedAddressLabelError::AsmUnresolvedAddressLabelError(std::vector<SourceErrorRef> places,
+                                                               const std::string& name)
+    : AsmUnresolvedReferenceError(std::move(places), name, "address label") {}
+
 std::shared_ptr<AsmError> AsmUnresolvedAddressLabelError::shared_ptr_copy() const {
     return std::make_shared<AsmUnresolvedAddressLabelError>(*this);
 }
@@ -163,6 +191,10 @@ AsmUnresolvedSymbolError::AsmUnresolvedSymbolError(const std::shared_ptr<const S
                                                    const std::string& name)
     : AsmUnresolvedReferenceError({line}, name, "symbol") {}
 
+AsmUnresolvedSymbolError::AsmUnresolvedSymbolError(const AsmToken& name)
+    : AsmUnresolvedReferenceError(std::vector<SourceErrorRef>{refToToken(name)}, name.toString(),
+                                  "symbol") {}
+
 std::shared_ptr<AsmError> AsmUnresolvedSymbolError::shared_ptr_copy() const {
     return std::make_shared<AsmUnresolvedSymbolError>(*this);
 }
@@ -170,7 +202,14 @@ std::shared_ptr<AsmError> AsmUnresolvedSymbolError::shared_ptr_copy() const {
 AsmDuplicateDefinitionError::AsmDuplicateDefinitionError(
     std::vector<std::shared_ptr<const SourceLine>> lines, std::string name, std::string kind)
     : name(std::move(name)), kind(std::move(kind)) {
-    initNamedError(*this, errorTypeText, "Duplicate ", this->name, this->kind, lines);
+    initNamedError(*this, errorTypeText, "Duplicate ", this->name, this->kind,
+                   refsToName(lines, this->name));
+}
+
+AsmDuplicateDefinitionError::AsmDuplicateDefinitionError(std::vector<SourceErrorRef> places,
+                                                         std::string name, std::string kind)
+    : name(std::move(name)), kind(std::move(kind)) {
+    initNamedError(*this, errorTypeText, "Duplicate ", this->name, this->kind, places);
 }
 
 std::shared_ptr<AsmError> AsmDuplicateDefinitionError::shared_ptr_copy() const {
@@ -181,6 +220,12 @@ AsmDuplicateAddressLabelError::AsmDuplicateAddressLabelError(
     std::initializer_list<std::shared_ptr<const SourceLine>> lines, const std::string& name)
     : AsmDuplicateDefinitionError(lines, name, "address label") {}
 
+AsmDuplicateAddressLabelError::AsmDuplicateAddressLabelError(const AsmToken& existing,
+                                                             const AsmToken& again)
+    : AsmDuplicateDefinitionError(
+          std::vector<SourceErrorRef>{refToToken(existing), refToToken(again)}, existing.toString(),
+          "address label") {}
+
 std::shared_ptr<AsmError> AsmDuplicateAddressLabelError::shared_ptr_copy() const {
     return std::make_shared<AsmDuplicateAddressLabelError>(*this);
 }
@@ -188,6 +233,11 @@ std::shared_ptr<AsmError> AsmDuplicateAddressLabelError::shared_ptr_copy() const
 AsmDuplicateSymbolError::AsmDuplicateSymbolError(
     std::initializer_list<std::shared_ptr<const SourceLine>> lines, const std::string& name)
     : AsmDuplicateDefinitionError(lines, name, "symbol") {}
+
+AsmDuplicateSymbolError::AsmDuplicateSymbolError(const AsmToken& first, const AsmToken& second)
+    : AsmDuplicateDefinitionError(
+          std::vector<SourceErrorRef>{refToToken(first), refToToken(second)}, first.toString(),
+          "symbol") {}
 
 std::shared_ptr<AsmError> AsmDuplicateSymbolError::shared_ptr_copy() const {
     return std::make_shared<AsmDuplicateSymbolError>(*this);

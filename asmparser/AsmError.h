@@ -78,7 +78,8 @@ public:
     size_t numberOfErrorSources() const override { return errorRefs.size(); }
     std::shared_ptr<AsmError> shared_ptr_copy() const override;
 
-    // One block per located reference: location, message, pointer text.
+    // One block per located reference: location, message, pointer text;
+    // each block starts on a line of its own.
     std::string message() const override;
     std::string text() const override { return message(); }
 
@@ -114,8 +115,12 @@ public:
     std::string kind;
     std::string errorTypeText;
 
+    // Each line is searched for the first occurrence of the name.
     AsmUnresolvedReferenceError(std::vector<std::shared_ptr<const SourceLine>> lines,
                                 std::string name, std::string kind);
+    // The places where the name is written.
+    AsmUnresolvedReferenceError(std::vector<SourceErrorRef> places, std::string name,
+                                std::string kind);
     AsmUnresolvedReferenceError(const AsmUnresolvedReferenceError&) = default;
 
     const char* errorType() const override { return errorTypeText.c_str(); }
@@ -126,6 +131,9 @@ class AsmUnresolvedAddressLabelError : public AsmUnresolvedReferenceError {
 public:
     AsmUnresolvedAddressLabelError(std::vector<std::shared_ptr<const SourceLine>> lines,
                                    const std::string& name);
+    // The places of the references: the name as written, or the operand that
+    // stands for it.
+    AsmUnresolvedAddressLabelError(std::vector<SourceErrorRef> places, const std::string& name);
     AsmUnresolvedAddressLabelError(const AsmUnresolvedAddressLabelError&) = default;
     std::shared_ptr<AsmError> shared_ptr_copy() const override;
 };
@@ -134,6 +142,8 @@ class AsmUnresolvedSymbolError : public AsmUnresolvedReferenceError {
 public:
     AsmUnresolvedSymbolError(const std::shared_ptr<const SourceLine>& line,
                              const std::string& name);
+    // The name as written in the using line.
+    explicit AsmUnresolvedSymbolError(const AsmToken& name);
     AsmUnresolvedSymbolError(const AsmUnresolvedSymbolError&) = default;
     std::shared_ptr<AsmError> shared_ptr_copy() const override;
 };
@@ -144,8 +154,12 @@ public:
     std::string kind;
     std::string errorTypeText;
 
+    // Each line is searched for the first occurrence of the name.
     AsmDuplicateDefinitionError(std::vector<std::shared_ptr<const SourceLine>> lines,
                                 std::string name, std::string kind);
+    // The places where the name is written.
+    AsmDuplicateDefinitionError(std::vector<SourceErrorRef> places, std::string name,
+                                std::string kind);
     AsmDuplicateDefinitionError(const AsmDuplicateDefinitionError&) = default;
 
     const char* errorType() const override { return errorTypeText.c_str(); }
@@ -156,6 +170,8 @@ class AsmDuplicateAddressLabelError : public AsmDuplicateDefinitionError {
 public:
     AsmDuplicateAddressLabelError(std::initializer_list<std::shared_ptr<const SourceLine>> lines,
                                   const std::string& name);
+    // The two labels as written, the existing one first.
+    AsmDuplicateAddressLabelError(const AsmToken& existing, const AsmToken& again);
     AsmDuplicateAddressLabelError(const AsmDuplicateAddressLabelError&) = default;
     std::shared_ptr<AsmError> shared_ptr_copy() const override;
 };
@@ -164,6 +180,8 @@ class AsmDuplicateSymbolError : public AsmDuplicateDefinitionError {
 public:
     AsmDuplicateSymbolError(std::initializer_list<std::shared_ptr<const SourceLine>> lines,
                             const std::string& name);
+    // The two names as written in their definitions.
+    AsmDuplicateSymbolError(const AsmToken& first, const AsmToken& second);
     AsmDuplicateSymbolError(const AsmDuplicateSymbolError&) = default;
     std::shared_ptr<AsmError> shared_ptr_copy() const override;
 };

@@ -309,7 +309,7 @@ std::shared_ptr<AsmArgument> AsmParser::parseArgument(const AsmToken& text) {
             throw AsmSyntaxError(text) << "Invalid symbol name";
         argument->symbol = name;
         if (!resolveSymbol(*argument))
-            throw AsmUnresolvedSymbolError(text.line, name.toString());
+            throw AsmUnresolvedSymbolError(name);
         if (symbolDebug())
             Logging::write(7, "parsing: line %d, lookup of symbol '%s' gave value '%s'",
                            text.lineNr(), name.toString().c_str(),
@@ -353,9 +353,11 @@ long long AsmParser::getArgumentValue(const AsmToken& text, const char* kind) {
     try {
         stringToInt(value, s);
     } catch (const std::out_of_range& e) {
-        throw AsmSyntaxError(text) << "AsmParser: Invalid " << kind << " argument: " << e.what();
+        throw AsmSyntaxError(text)
+            << "AsmParser: Invalid " << kind << " argument: " << exceptionText(e);
     } catch (const std::invalid_argument& e) {
-        throw AsmSyntaxError(text) << "AsmParser: Invalid " << kind << " argument: " << e.what();
+        throw AsmSyntaxError(text)
+            << "AsmParser: Invalid " << kind << " argument: " << exceptionText(e);
     } catch (...) {
         throw AsmSyntaxError(text) << "AsmParser: Invalid " << kind << " argument: "
                                    << "Expected an integer number";
@@ -441,6 +443,10 @@ void AsmParser::checkSymbolAdd(const std::pair<SymbolTable::iterator, bool>& res
                            loggable(symbol.value.toString()).c_str());
         return;
     }
+    // Both names where they are written; a directive made elsewhere may carry
+    // a name that is not in its line, which is then searched for.
+    if (directive.name.line == directive.sourceLine)
+        throw AsmDuplicateSymbolError(directive.name, symbol.name);
     throw AsmDuplicateSymbolError({directive.sourceLine, symbol.name.line}, result.first->first);
 }
 

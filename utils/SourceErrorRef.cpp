@@ -61,19 +61,22 @@ std::string SourceErrorRef::pointToTextInSource() const {
     // reference claims to be.
     const size_t referenced = std::min(length, text.size() - position);
     const auto first = text.begin() + static_cast<std::ptrdiff_t>(position);
+    const auto last = first + static_cast<std::ptrdiff_t>(referenced);
     const size_t tabsBefore = static_cast<size_t>(std::count(text.begin(), first, '\t'));
-    const size_t tabsInside = static_cast<size_t>(
-        std::count(first, first + static_cast<std::ptrdiff_t>(referenced), '\t'));
+    const size_t tabsInside = static_cast<size_t>(std::count(first, last, '\t'));
+    // A report is shown with every NUL byte written as the two characters
+    // "\0" (see loggable): the dashes and carets count those columns.
+    const size_t nulsBefore = static_cast<size_t>(std::count(text.begin(), first, '\0'));
+    const size_t nulsInside = static_cast<size_t>(std::count(first, last, '\0'));
 
     replaceAll(r, "\t", "    ");
     if (r.front() != '\n')
         r.insert(r.begin(), '\n');
-    const size_t dashes = position + 3 * tabsBefore;
-    if (dashes < r.size()) {
+    if (position + 3 * tabsBefore < r.size()) {
         if (r.back() != '\n')
             r.push_back('\n');
-        r.append(dashes, '-');
-        r.append(std::max<size_t>(referenced + 3 * tabsInside, 1), '^');
+        r.append(position + 3 * tabsBefore + nulsBefore, '-');
+        r.append(std::max<size_t>(referenced + 3 * tabsInside + nulsInside, 1), '^');
         r.push_back('\n');
     }
     return r;

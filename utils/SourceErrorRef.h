@@ -33,7 +33,9 @@ public:
     // The referenced bytes, "" without source, position or length.
     std::string errorText() const;
     // The line with tabs expanded, then a run of '-' leading to '^' under the
-    // referenced bytes; the bare line when there is nothing to point at.
+    // referenced bytes; the bare line when there is nothing to point at. The
+    // columns are those of the report as shown, where a tab is four blanks
+    // and a NUL byte the two characters "\0".
     std::string pointToTextInSource() const;
 
     std::shared_ptr<const SourceLine> line;

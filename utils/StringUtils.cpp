@@ -40,17 +40,23 @@ size_t decimalStringLength(short value) {
     return decimalStringLength(static_cast<long long>(value));
 }
 
-std::invalid_argument invalidIntegerError(const std::string& text, size_t index) {
+InvalidIntegerError invalidIntegerError(const std::string& text, size_t index) {
     const char c = index < text.size() ? text[index] : '\0';
-    return std::invalid_argument(stringCat("Value '", text, "' is not a valid integer. ",
-                                           "Invalid character '", c, "' at index ",
-                                           static_cast<unsigned long>(index)));
+    return InvalidIntegerError(stringCat("Value '", text, "' is not a valid integer. ",
+                                         "Invalid character '", c, "' at index ",
+                                         static_cast<unsigned long>(index)));
 }
 
 std::out_of_range integerOutOfRangeError(const std::string& text, unsigned bytes, bool isSigned) {
     return std::out_of_range(stringCat("Value '", text, "' is out of range for an ", bytes * 8,
                                        " bits ", std::string(isSigned ? "signed" : "unsigned"),
                                        " integer"));
+}
+
+std::string exceptionText(const std::exception& error) {
+    if (const auto* invalid = dynamic_cast<const InvalidIntegerError*>(&error))
+        return invalid->wholeText();
+    return error.what();
 }
 
 namespace {

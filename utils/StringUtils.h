@@ -95,8 +95,24 @@ std::string stringCat(const First& first, const Pieces&... pieces) {
 // result is cut (with a warning in the log) and a formatting error gives "".
 std::string stringFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-std::invalid_argument invalidIntegerError(const std::string& text, size_t index);
+// The error of a text that is no integer quotes the text, which may hold NUL
+// bytes: what() ends at the first of them, wholeText() keeps all of it. (A
+// text with a NUL is never taken whole, so it is never out of range.)
+class InvalidIntegerError : public std::invalid_argument {
+public:
+    explicit InvalidIntegerError(const std::string& text)
+        : std::invalid_argument(text), whole(text) {}
+    const std::string& wholeText() const { return whole; }
+
+private:
+    std::string whole;
+};
+
+InvalidIntegerError invalidIntegerError(const std::string& text, size_t index);
 std::out_of_range integerOutOfRangeError(const std::string& text, unsigned bytes, bool isSigned);
+
+// The text of an exception: what(), or the whole text of the error above.
+std::string exceptionText(const std::exception& error);
 
 // The whole text must be one integer in C notation (0x hexadecimal, leading 0
 // octal, else decimal). Throws std::invalid_argument or std::out_of_range and

@@ -113,6 +113,9 @@ TEST_F(ContainerFixture, UnresolvedReferencesOnePerOperand) {
     EXPECT_EQ(errors[2]->lineNr(), 5);
     EXPECT_EQ(std::string(errors[1]->what()),
               "c.s:5:5: Unresolved address label: gone. : \nmov @gone, @gone, @a\n-----^^^^\n");
+    EXPECT_EQ(std::string(errors[2]->what()),
+              "c.s:5:12: Unresolved address label: gone. : \nmov @gone, @gone, @a\n"
+              "------------^^^^\n");
     EXPECT_FALSE(argument(3, 0).hasValue);
     EXPECT_EQ(argument(4, 2).value, 2);
 
@@ -120,6 +123,42 @@ TEST_F(ContainerFixture, UnresolvedReferencesOnePerOperand) {
     AsmErrorList again;
     parser.container.assignInstructionAddresses(again, 0, 1);
     EXPECT_EQ(again.size(), 3u);
+}
+
+// Each unresolved reference points at its own operand on the referring line:
+// the label name after its '@', or the symbol that stands for it.
+TEST(AsmContainer, UnresolvedReferencePointsAtItsOperand) {
+    struct Case {
+        std::vector<std::string> source;
+        std::vector<std::string> reports;
+    };
+    const Case cases[] = {
+        // The name also stands in the line's own label.
+        {{"xa: jmp @a"}, {"c.s:1:9: Unresolved address label: a. : \nxa: jmp @a\n---------^\n"}},
+        {{"jge R1, @q, @q"},
+         {"c.s:1:9: Unresolved address label: q. : \njge R1, @q, @q\n---------^\n",
+          "c.s:1:13: Unresolved address label: q. : \njge R1, @q, @q\n-------------^\n"}},
+        {{".DEF T @nowhere", "jmp $T"},
+         {"c.s:2:4: Unresolved address label: nowhere. : \njmp $T\n----^^\n"}},
+        {{".DEF T @zz", "jge R1, $T, @zz"},
+         {"c.s:2:8: Unresolved address label: zz. : \njge R1, $T, @zz\n--------^^\n",
+          "c.s:2:13: Unresolved address label: zz. : \njge R1, $T, @zz\n-------------^^\n"}},
+    };
+    auto name = std::make_shared<const std::string>("c.s");
+    for (const Case& c : cases) {
+        AsmParser parser;
+        AsmErrorList errors;
+        parser.start();
+        int lineNr = 0;
+        for (const std::string& text : c.source)
+            parser.processLine(std::make_shared<const SourceLine>(text, ++lineNr, name), errors);
+        parser.finish(errors);
+        ASSERT_TRUE(errors.empty()) << errors.toStringFullReport("t");
+        parser.container.assignInstructionAddresses(errors, 0, 1);
+        ASSERT_EQ(errors.size(), c.reports.size()) << c.source.back();
+        for (size_t i = 0; i < c.reports.size(); ++i)
+            EXPECT_EQ(errors[i]->text(), c.reports[i]) << c.source.back();
+    }
 }
 
 TEST_F(ContainerFixture, SecondDefinitionIsLeftOutOfTheNumbering) {

@@ -110,6 +110,58 @@ TEST(AsmError, DuplicateLabelNamesBothLinesInOrder) {
     EXPECT_EQ(std::string(copy->what()), std::string(symbol.what()));
 }
 
+// A reference with nothing to point at renders its bare line: the next
+// reference still begins on a line of its own, and the last one is not
+// followed by a line end of its own.
+TEST(AsmError, EveryReferenceStartsOnALineOfItsOwn) {
+    struct Case {
+        const char* why;
+        std::shared_ptr<AsmError> error;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"unpositioned, then positioned",
+         std::make_shared<AsmDuplicateAddressLabelError>(
+             std::initializer_list<std::shared_ptr<const SourceLine>>{lineOf("nop", 2),
+                                                                      lineOf("a: stop", 3)},
+             "a"),
+         "a.s:2: Duplicate address label: a. : nop\n"
+         "a.s:3:0: Duplicate address label: a. : \na: stop\n^\n"},
+        {"positioned, then unpositioned",
+         std::make_shared<AsmDuplicateAddressLabelError>(
+             std::initializer_list<std::shared_ptr<const SourceLine>>{lineOf("a: nop", 1),
+                                                                      lineOf("nop", 5)},
+             "a"),
+         "a.s:1:0: Duplicate address label: a. : \na: nop\n^\n"
+         "a.s:5: Duplicate address label: a. : nop"},
+        {"both unpositioned",
+         std::make_shared<AsmDuplicateSymbolError>(
+             std::initializer_list<std::shared_ptr<const SourceLine>>{lineOf(".DEF M 1", 4),
+                                                                      lineOf(".DEF M 2", 6)},
+             "N"),
+         "a.s:4: Duplicate symbol: N. : .DEF M 1\na.s:6: Duplicate symbol: N. : .DEF M 2"},
+        {"joined lines render bare",
+         std::make_shared<AsmDuplicateDefinitionError>(
+             std::vector<SourceErrorRef>{SourceErrorRef(lineOf("x: nop\n# c", 2), 0, 1),
+                                         SourceErrorRef(lineOf("x: stop", 7), 0, 1)},
+             "x", "address label"),
+         "a.s:2-3:0: Duplicate address label: x. : x: nop\n# c\n"
+         "a.s:7:0: Duplicate address label: x. : \nx: stop\n^\n"},
+        {"three references",
+         std::make_shared<AsmUnresolvedReferenceError>(
+             std::vector<std::shared_ptr<const SourceLine>>{lineOf("jmp $q", 1), lineOf("nop", 2),
+                                                            lineOf("jmp @q", 3)},
+             "q", "address label"),
+         "a.s:1:5: Unresolved address label: q. : \njmp $q\n-----^\n"
+         "a.s:2: Unresolved address label: q. : nop\n"
+         "a.s:3:5: Unresolved address label: q. : \njmp @q\n-----^\n"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(std::string(c.error->what()), c.text) << c.why;
+        EXPECT_EQ(c.error->shared_ptr_copy()->text(), c.text) << c.why;
+    }
+}
+
 TEST(AsmError, LongNamesAreFoundInLinearTime) {
     // A near miss of the name fills the line before the name itself.
     std::string name(200000, 'a');
@@ -201,8 +253,9 @@ TEST(AsmErrorList, OrderMatchesPlacingEachErrorAtItsUpperBound) {
 TEST(AsmErrorList, ReportsAreNotCutAtNulBytes) {
     AsmSyntaxError e(lineOf(std::string("mov 1\0x", 7), 4), 5, 2);
     e << "spurious";
+    // The report shows the NUL as \0: three columns under the two bytes.
     const std::string want =
-        std::string("a.s:4:5: Syntax error: spurious: \nmov 1\0x\n-----^^\n", 50);
+        std::string("a.s:4:5: Syntax error: spurious: \nmov 1\0x\n-----^^^\n", 51);
     EXPECT_EQ(e.text(), want);
     AsmErrorList list;
     list.insert(e.shared_ptr_copy());

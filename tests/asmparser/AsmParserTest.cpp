@@ -384,6 +384,54 @@ TEST_F(ParserFixture, SymbolErrors) {
     EXPECT_STREQ(again[0]->errorType(), "Unresolved symbol error");
 }
 
+// Errors about a name point at the name where it is written: a label on a
+// line of its own is named there, not on the line of the instruction it
+// labels; a name is not looked for elsewhere in the line.
+TEST(AsmParserSource, NameErrorsPointWhereTheNameIsWritten) {
+    using namespace std::string_literals;
+    struct Case {
+        std::string source;
+        int lineNr;
+        std::string report;
+    };
+    const Case cases[] = {
+        {"a:\nnop\na: stop\n", 1,
+         "d.s:1:0: Duplicate address label: a. : \na:\n^\n"
+         "d.s:3:0: Duplicate address label: a. : \na: stop\n^\n"},
+        {"a: nop\n  a:   # again\n\n  stop\n", 1,
+         "d.s:1:0: Duplicate address label: a. : \na: nop\n^\n"
+         "d.s:2:2: Duplicate address label: a. : \n  a:   # again\n--^\n"},
+        {"  lbl:\n.DEF x 1\n  nop\n lbl:\n  stop\n", 1,
+         "d.s:1:2: Duplicate address label: lbl. : \n  lbl:\n--^^^\n"
+         "d.s:4:1: Duplicate address label: lbl. : \n lbl:\n-^^^\n"},
+        // The label's text also stands in the labelled line's mnemonic.
+        {"nop\nop:\nloop R1, @op\nop: stop\n", 2,
+         "d.s:2:0: Duplicate address label: op. : \nop:\n^^\n"
+         "d.s:4:0: Duplicate address label: op. : \nop: stop\n^^\n"},
+        // The name also stands inside the keyword.
+        {".DEF EF 1\n.DEF EF 2\n", 1,
+         "d.s:1:5: Duplicate symbol: EF. : \n.DEF EF 1\n-----^^\n"
+         "d.s:2:5: Duplicate symbol: EF. : \n.DEF EF 2\n-----^^\n"},
+        {"move $move, R1\n", 1,
+         "d.s:1:6: Unresolved symbol: move. : \nmove $move, R1\n------^^^^\n"},
+        {"R1: move $R, R1\n", 1,
+         "d.s:1:10: Unresolved symbol: R. : \nR1: move $R, R1\n----------^\n"},
+        // The whole text of the integer error, past the NUL of the value.
+        {".DEF X R5\0junk\nmove 1, $X\n"s, 1,
+         "d.s:1:8: Syntax error: AsmParser: Invalid Register argument: Value '5\0junk' is not a "
+         "valid integer. Invalid character '\0' at index 1: \n.DEF X R5\0junk\n--------^^^^^^^\n"s},
+    };
+    for (const Case& c : cases) {
+        StringSourceReader reader(c.source, "d.s");
+        AsmParser parser;
+        AsmErrorList errors;
+        parser.parse(reader, errors);
+        ASSERT_EQ(errors.size(), 1u) << c.source;
+        EXPECT_EQ(errors[0]->text(), c.report) << c.source;
+        EXPECT_EQ(errors[0]->lineNr(), c.lineNr) << c.source;
+    }
+}
+
 TEST(AsmParserDirectives, TableAndKeptDirectives) {
     AsmSyntax syntax;
     syntax.ignoredDirectives.push_back(".ORG");

@@ -23,8 +23,6 @@ struct Case {
     size_t extent;
 };
 
-const size_t none = std::string::npos;
-
 void expectOneError(AssemblerRig& rig, const Case& c) {
     SCOPED_TRACE(c.source);
     ASSERT_EQ(rig.assemble(c.source), 1) << rig.errors.toStringDetails();
@@ -65,9 +63,9 @@ TEST(AssemblerError, MnemonicNotInTheSet) {
         {"Stop", "instruction 'Stop' not found", 0, 4},
         // A first word beginning with a digit is taken as a mnemonic.
         {"9lives", "instruction '9lives' not found", 0, 6},
-        // The caret goes to the first occurrence of the mnemonic's text, here
-        // inside the label.
-        {"xyzzy: xyz", "instruction 'xyz' not found", 0, 3},
+        // The caret goes to the mnemonic, not to its text inside the label.
+        {"xyzzy: xyz", "instruction 'xyz' not found", 7, 3},
+        {"lab12: 12 R1", "instruction '12' not found", 7, 2},
     };
     AssemblerRig rig;
     for (const Case& c : cases)
@@ -124,17 +122,26 @@ TEST(AssemblerError, SignatureNotDefinedListsTheSupportedOnes) {
          "Instruction \"stop\" does not support argument signature \"#\"\n"
          "Supported signatures: \"\"",
          5, 1},
-        // The first operand's text is searched in the whole line: its first
-        // occurrence is inside the label.
+        // The range starts at the first operand, not at its text inside the
+        // label.
         {"l1: loop 1, 2",
          "Instruction \"loop\" does not support argument signature \"#,#\"\n"
          "Supported signatures: \"R#,R#\" \"R#,#\"",
-         1, 12},
-        // A symbol's value text that the line does not hold: no position.
+         9, 4},
+        {"R1: nop R1",
+         "Instruction \"nop\" does not support argument signature \"R#\"\n"
+         "Supported signatures: \"\"",
+         8, 2},
+        // Without operands: after the mnemonic, not after its text in the label.
+        {"jmpx: jmp",
+         "Instruction \"jmp\" does not support argument signature \"\"\n"
+         "Supported signatures: \"R#\" \"#\"",
+         9, 1},
+        // A symbol operand: the symbol as written.
         {".DEF V 5\nnop $V",
          "Instruction \"nop\" does not support argument signature \"#\"\n"
          "Supported signatures: \"\"",
-         none, 1},
+         4, 2},
     };
     AssemblerRig rig;
     for (const Case& c : cases)
@@ -149,6 +156,47 @@ TEST(AssemblerError, SignatureErrorTextPointsAtTheOperands) {
               "signature \"R#,R#,R#\"\nSupported signatures: \"R#,#,R#\" \"R#,#,#\": \n"
               "jge R1, R2, R3\n----^^^^^^^^^^\n");
     EXPECT_EQ(rig.errors[0]->lineNr(), 2);
+}
+
+// An error about an operand points at that operand as it stands in the
+// instruction's line, an error about the mnemonic at the mnemonic, wherever
+// else the same text occurs in the line; a symbol or label operand is shown
+// with its '$' or '@'.
+TEST(AssemblerError, ReportPointsAtTheOperandAsWritten) {
+    struct Case {
+        std::string source;
+        std::string report;
+    };
+    const std::string nops15 =
+        "nop\nnop\nnop\nnop\nnop\nnop\nnop\nnop\nnop\nnop\nnop\nnop\nnop\nnop\nnop\n";
+    const Case cases[] = {
+        {"jge R1, 4096, 4096",
+         "line 1 column 14: Syntax error: Instruction jge argument 3 (ins_adr_imm) value: 4096 "
+         "out of range (0,4095): \njge R1, 4096, 4096\n--------------^^^^\n"},
+        {"lab12: 12 R1",
+         "line 1 column 7: Syntax error: instruction '12' not found: \nlab12: 12 R1\n-------^^\n"},
+        {"R1: move 1, r1",
+         "line 1 column 9: Syntax error: Instruction \"move\" does not support argument "
+         "signature \"#,r#\"\nSupported signatures: \"R#,R#\" \"#,R#\": \nR1: move 1, r1\n"
+         "---------^^^^^\n"},
+        {".DEF BIG 5000\njmp $BIG",
+         "line 2 column 4: Syntax error: Instruction jmp argument 1 (ins_adr_imm) value: 5000 out "
+         "of range (0,4095): \njmp $BIG\n----^^^^\n"},
+        {"set_mrk @far\n" + nops15 + "far: stop",
+         "line 1 column 8: Syntax error: Instruction set_mrk argument 1 (seq_mrk_imm) value: 16 "
+         "out of range (0,15): \nset_mrk @far\n--------^^^^\n"},
+        {"w: wait @w",
+         "line 1 column 8: Syntax error: Instruction wait argument 1 (seq_cnt_imm) value: 0 out "
+         "of range (4,65535): \nw: wait @w\n--------^^\n"},
+        {".DEF T @w\nw: wait $T",
+         "line 2 column 8: Syntax error: Instruction wait argument 1 (seq_cnt_imm) value: 0 out "
+         "of range (4,65535): \nw: wait $T\n--------^^\n"},
+    };
+    AssemblerRig rig;
+    for (const Case& c : cases) {
+        ASSERT_EQ(rig.assemble(c.source), 1) << c.source << "\n" << rig.errors.toStringDetails();
+        EXPECT_EQ(rig.errors[0]->text(), c.report) << c.source;
+    }
 }
 
 TEST(AssemblerError, RegistersAreWrittenInUpperCase) {

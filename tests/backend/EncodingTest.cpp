@@ -307,7 +307,6 @@ TEST(Encoding, ValuesOutsideTheOperandRange) {
         size_t caret;
     };
     const int64_t int64Max = std::numeric_limits<int64_t>::max();
-    const size_t none = std::string::npos;
     const Case cases[] = {
         {"move R-1, R0", "move", 1, "alu_src_reg", -1, 0, 63, 5},
         {"move R0, R64", "move", 2, "alu_dst_reg", 64, 0, 63, 9},
@@ -341,13 +340,15 @@ TEST(Encoding, ValuesOutsideTheOperandRange) {
         {"  here: wait_trigger 65536", "wait_trigger", 1, "seq_cnt_imm", 65536, 4, 65535, 21},
         {"play R0, R1, 3", "play", 3, "seq_cnt_imm", 3, 4, 65535, 13},
         {"wait_sync R64", "wait_sync", 1, "seq_cnt_reg", 64, 0, 63, 10},
-        // The third operand is the faulty one, but its text first occurs as
-        // the first operand.
-        {"play 1, 1, 1", "play", 3, "seq_cnt_imm", 1, 4, 65535, 5},
+        // The third operand is the faulty one, although its text first occurs
+        // as the first operand.
+        {"play 1, 1, 1", "play", 3, "seq_cnt_imm", 1, 4, 65535, 11},
         // Beyond the 64-bit range the value saturates before the range check.
         {"wait 99999999999999999999", "wait", 1, "seq_cnt_imm", int64Max, 4, 65535, 5},
-        // A symbol's value text stands on its .DEF line, not on this one.
-        {".DEF BIG 70000\nwait $BIG", "wait", 1, "seq_cnt_imm", 70000, 4, 65535, none},
+        // A symbol operand: the caret is on the symbol as written in this
+        // line, not on its value's text.
+        {".DEF BIG 70000\nwait $BIG", "wait", 1, "seq_cnt_imm", 70000, 4, 65535, 5},
+        {".DEF ONE 1\nplay 1, 1, $ONE", "play", 3, "seq_cnt_imm", 1, 4, 65535, 11},
     };
     AssemblerRig rig;
     for (const Case& c : cases) {

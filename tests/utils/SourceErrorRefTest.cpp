@@ -32,6 +32,32 @@ TEST(SourceErrorRef, ReferencedTabsWidenTheCarets) {
     EXPECT_EQ(ref.pointToTextInSource(), "\na    b    c\n-^^^^^^^^^\n");
 }
 
+// A report shows a NUL byte as the two characters \0: the dashes and carets
+// count what is shown, so the carets stand under the faulty text.
+TEST(SourceErrorRef, ShownNulBytesWidenDashesAndCarets) {
+    using namespace std::string_literals;
+    struct Case {
+        std::string text;
+        size_t position, length;
+        std::string pointer;
+    };
+    const Case cases[] = {
+        {"a\0b c"s, 4, 1, "\na\0b c\n-----^\n"s},
+        {"\0\0x"s, 2, 1, "\n\0\0x\n----^\n"s},
+        {"mov 1\0x"s, 5, 2, "\nmov 1\0x\n-----^^^\n"s},
+        {"R5\0\0junk"s, 1, 7, "\nR5\0\0junk\n-^^^^^^^^^\n"s},
+        {"\t\0y"s, 2, 1, "\n    \0y\n------^\n"s},
+        {"\t\0\ty"s, 1, 2, "\n    \0    y\n----^^^^^^\n"s},
+        {"nop\0"s, 4, 1, "\nnop\0\n-----^\n"s},
+        // A NUL after the reference changes nothing.
+        {"nop x\0"s, 4, 1, "\nnop x\0\n----^\n"s},
+    };
+    for (const Case& c : cases) {
+        const SourceErrorRef ref(line(c.text, 1), c.position, c.length);
+        EXPECT_EQ(ref.pointToTextInSource(), c.pointer) << c.position << " in " << c.text.size();
+    }
+}
+
 TEST(SourceErrorRef, BareLineWhenThereIsNothingToPointAt) {
     struct Case {
         SourceErrorRef ref;

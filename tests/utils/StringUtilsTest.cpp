@@ -63,6 +63,34 @@ TEST(StringToInt, InvalidCharacterTexts) {
         << "an embedded NUL ends the number";
 }
 
+// The text of the error quotes a source text that may hold NUL bytes;
+// what() is a C string and ends at the first, the whole text goes on.
+TEST(StringToInt, InvalidTextKeepsItsNulBytes) {
+    using namespace std::string_literals;
+    struct Case {
+        std::string text;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"5\0junk"s, "Value '5\0junk' is not a valid integer. Invalid character '\0' at index 1"s},
+        {"\0"s, "Value '\0' is not a valid integer. Invalid character '\0' at index 0"s},
+        {"1x\0"s, "Value '1x\0' is not a valid integer. Invalid character 'x' at index 1"s},
+    };
+    for (const Case& c : cases) {
+        long long value = 0;
+        try {
+            stringToInt(value, c.text);
+            ADD_FAILURE() << "no error for " << loggable(c.text);
+        } catch (const std::invalid_argument& e) {
+            EXPECT_EQ(exceptionText(e), c.message) << loggable(c.text);
+            EXPECT_EQ(std::string(e.what()), c.message.substr(0, c.message.find('\0')));
+        }
+    }
+    EXPECT_EQ(exceptionText(std::runtime_error("plain")), "plain");
+    EXPECT_EQ(exceptionText(integerOutOfRangeError("70000", 2, false)),
+              "Value '70000' is out of range for an 16 bits unsigned integer");
+}
+
 template <typename T> std::string rangeError(const std::string& text) {
     T value = 7;
     try {

@@ -1,0 +1,3 @@
+a:
+nop
+a: stop

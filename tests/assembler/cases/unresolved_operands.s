@@ -1,0 +1,4 @@
+xa:     jmp @a
+        jge R1, @q, @q
+.DEF T @nowhere
+        jmp $T
