@@ -1,13 +1,14 @@
 // Memory for the many small shared objects of one assembly: source lines,
 // statements and their operands. They are carved from large blocks by moving
-// a cursor, far cheaper than a heap allocation each, and the room of one that
-// dies goes to the next object of its size.
+// a cursor, far cheaper than a heap allocation each, and the room of a small
+// one that dies goes to the next object of its size.
 //
-// The objects made between two renewals are a round, and the blocks of a
-// round go back to the heap together: once the pool has moved on from it (a
-// renewal while some of its objects live, or the pool's end) and the last of
-// its objects is gone. So an object may outlive the assembly, or the pool,
-// that made it, and while it lives it keeps every block of its round.
+// The objects made between two renewals are a round. When none of them lives
+// at the renewal, the next round uses the same blocks, and those the round did
+// not reach go back to the heap. Otherwise the blocks of the round go back
+// together, once the last of its objects is gone; the same holds at the
+// pool's end. So an object may outlive the assembly, or the pool, that made
+// it, and while it lives it keeps every block of its round.
 //
 // The pool and the objects it made belong to one thread: they are counted
 // without locks, so making or letting go of them on two threads at once is a
