@@ -1,6 +1,7 @@
 #include "utils/ObjectPool.h"
 
 #include <algorithm>
+#include <iterator>
 #include <new>
 
 namespace {
@@ -26,9 +27,18 @@ void ObjectPool::renew() {
     arena = fresh;
 }
 
+size_t ObjectPool::heldBytes() const {
+    return arena->heldBytes();
+}
+
 ObjectPool::Arena::~Arena() {
-    for (Block* block = first; block != nullptr;) {
+    giveBack(first);
+}
+
+void ObjectPool::Arena::giveBack(Block* block) {
+    while (block != nullptr) {
         Block* next = block->next;
+        held -= headerRoom + block->size;
         VOREL_POOL_OPEN(reinterpret_cast<char*>(block) + headerRoom, block->size);
         ::operator delete(block);
         block = next;
@@ -36,14 +46,16 @@ ObjectPool::Arena::~Arena() {
 }
 
 void ObjectPool::Arena::rewind() {
-    for (size_t kind = 0; kind < reusedKinds; ++kind) {
-        returned[kind].store(nullptr, std::memory_order_relaxed);
-        spare[kind] = nullptr;
-    }
+    std::fill(std::begin(freed), std::end(freed), nullptr);
+    if (current == nullptr)
+        return;
+    // The round reached no block after the current one: those go back.
+    giveBack(current->next);
+    current->next = nullptr;
+    last = current;
     for (Block* block = first; block != nullptr; block = block->next)
         VOREL_POOL_CLOSE(reinterpret_cast<char*>(block) + headerRoom, block->size);
-    if (first != nullptr)
-        enter(first);
+    enter(first);
 }
 
 void ObjectPool::Arena::enter(Block* block) {
@@ -56,7 +68,7 @@ void* ObjectPool::Arena::allocateFromNextBlock(size_t bytes, size_t alignment) {
     const size_t needed = bytes + alignment;
     if (needed < bytes)
         throw std::bad_alloc();
-    // Blocks kept from an earlier round are used again in their order; one too
+    // Blocks kept from the last round are used again in their order; one too
     // small for this object is passed over and stays for the next round.
     Block* next = current != nullptr ? current->next : nullptr;
     while (next != nullptr && next->size < needed)
@@ -68,6 +80,7 @@ void* ObjectPool::Arena::allocateFromNextBlock(size_t bytes, size_t alignment) {
         next = static_cast<Block*>(::operator new(headerRoom + room));
         next->next = nullptr;
         next->size = room;
+        held += headerRoom + room;
         VOREL_POOL_CLOSE(reinterpret_cast<char*>(next) + headerRoom, room);
         // Appended after the last block, so a rewind finds every block in order.
         if (last == nullptr)

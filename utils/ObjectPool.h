@@ -1,15 +1,20 @@
 // Memory for the many small shared objects of one assembly: source lines,
 // statements and their operands. They are carved from large blocks by moving
-// a cursor, far cheaper than a heap allocation each, and freeing one only
-// counts it off. A block goes back to the heap once the pool has let go of it
-// and every object carved from it is gone, so an object may outlive the
-// assembly, or the pool, that made it.
+// a cursor, far cheaper than a heap allocation each, and the room of a small
+// one that dies goes to the next object of its size.
 //
-// One thread makes objects from a pool at a time; the objects may be let go
-// of anywhere, like any shared object.
+// The objects made between two renewals are a round. When none of them lives
+// at the renewal, the next round uses the same blocks, and those the round did
+// not reach go back to the heap. Otherwise the blocks of the round go back
+// together, once the last of its objects is gone; the same holds at the
+// pool's end. So an object may outlive the assembly, or the pool, that made
+// it, and while it lives it keeps every block of its round.
+//
+// The pool and the objects it made belong to one thread: they are counted
+// without locks, so making or letting go of them on two threads at once is a
+// data race.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -37,9 +42,6 @@
 
 class ObjectPool {
 public:
-    class Arena;
-    template <typename T> class Allocator;
-
     ObjectPool();
     ~ObjectPool();
     ObjectPool(const ObjectPool&) = delete;
@@ -49,15 +51,28 @@ public:
         return std::allocate_shared<T>(Allocator<T>(arena), std::forward<Args>(args)...);
     }
 
-    // Starts over for the next assembly. Blocks that nothing lives in any more
-    // are used again from their start, so their pages are not touched afresh;
-    // otherwise they stay with the objects that still live in them.
+    // Starts the next round. When no object of this round lives any more, its
+    // blocks are used again from their start, so their pages are not touched
+    // afresh, up to the last block the round reached; the blocks after that
+    // one go back to the heap. A large source thus keeps its room through one
+    // more round, and a smaller round after it gives the rest back. When
+    // objects of the round still live, the pool lets go of its blocks (they
+    // go back with the last of those objects) and starts with none.
     void renew();
 
+    // The bytes of the heap blocks the pool holds for the current round;
+    // blocks it has let go of, kept by living objects, do not count.
+    size_t heldBytes() const;
+
 private:
+    class Arena;
+    template <typename T> class Allocator;
+
     Arena* arena;
 };
 
+// The blocks of one round, counted by the pool and by every object that
+// lives in them.
 class ObjectPool::Arena {
 public:
     Arena() = default;
@@ -67,15 +82,13 @@ public:
     void* allocate(size_t bytes, size_t alignment) {
         if (reusable(bytes, alignment)) {
             const size_t kind = (bytes - 1) / granule;
-            if (spare[kind] == nullptr && returned[kind].load(std::memory_order_relaxed) != nullptr)
-                spare[kind] = returned[kind].exchange(nullptr, std::memory_order_acquire);
-            if (FreeSlot* slot = spare[kind]) {
-                spare[kind] = slot->next;
-                VOREL_POOL_OPEN(slot, (kind + 1) * granule);
-                references.fetch_add(1, std::memory_order_relaxed);
+            bytes = (kind + 1) * granule;
+            if (FreeSlot* slot = freed[kind]) {
+                VOREL_POOL_OPEN(slot, bytes);
+                freed[kind] = slot->next;
+                ++references;
                 return slot;
             }
-            bytes = (kind + 1) * granule;
         }
         const uintptr_t at =
             (reinterpret_cast<uintptr_t>(cursor) + alignment - 1) & ~uintptr_t(alignment - 1);
@@ -84,7 +97,7 @@ public:
             return allocateFromNextBlock(bytes, alignment);
         cursor = reinterpret_cast<char*>(at + bytes);
         VOREL_POOL_OPEN(reinterpret_cast<void*>(at), bytes);
-        references.fetch_add(1, std::memory_order_relaxed);
+        ++references;
         return reinterpret_cast<void*>(at);
     }
 
@@ -92,28 +105,25 @@ public:
     // statements dropped while parsing do not make the pool grow.
     void deallocate(void* memory, size_t bytes, size_t alignment) noexcept {
         if (reusable(bytes, alignment)) {
-            auto* slot = static_cast<FreeSlot*>(memory);
             const size_t kind = (bytes - 1) / granule;
-            // The link to the next free room stays open; the rest is closed.
-            VOREL_POOL_CLOSE(reinterpret_cast<char*>(memory) + sizeof(FreeSlot),
-                             (kind + 1) * granule - sizeof(FreeSlot));
-            std::atomic<FreeSlot*>& list = returned[kind];
-            slot->next = list.load(std::memory_order_relaxed);
-            while (!list.compare_exchange_weak(slot->next, slot, std::memory_order_release,
-                                               std::memory_order_relaxed)) {
-            }
+            bytes = (kind + 1) * granule;
+            auto* slot = static_cast<FreeSlot*>(memory);
+            slot->next = freed[kind];
+            freed[kind] = slot;
         }
+        VOREL_POOL_CLOSE(memory, bytes);
         release();
     }
 
     void release() noexcept {
-        if (references.fetch_sub(1, std::memory_order_acq_rel) == 1)
+        if (--references == 0)
             delete this;
     }
 
     // True when the pool is the arena's only holder: no object lives in it.
-    bool unused() const { return references.load(std::memory_order_acquire) == 1; }
+    bool unused() const { return references == 1; }
     void rewind();
+    size_t heldBytes() const { return held; }
 
 private:
     struct Block {
@@ -122,7 +132,7 @@ private:
     };
 
     // Freed room is kept per size, in steps of the granule, up to a size that
-    // covers every pooled object.
+    // covers every pooled object; other sizes die with their round.
     static constexpr size_t granule = alignof(void*);
     static constexpr size_t reusedKinds = 512 / granule;
     struct FreeSlot {
@@ -135,17 +145,19 @@ private:
     ~Arena();
     void* allocateFromNextBlock(size_t bytes, size_t alignment);
     void enter(Block* block);
+    void giveBack(Block* block);
 
     // The pool's own reference and one for every object that lives here.
-    std::atomic<size_t> references{1};
+    size_t references = 1;
     Block* first = nullptr;
     Block* current = nullptr;
     Block* last = nullptr;
     char* cursor = nullptr;
     char* limit = nullptr;
-    // Given back by any thread; taken over whole by the thread that makes.
-    std::atomic<FreeSlot*> returned[reusedKinds] = {};
-    FreeSlot* spare[reusedKinds] = {};
+    size_t held = 0;
+    // The free room of each size, linked through its first word; under the
+    // sanitizer that word is closed too, and opened only to take the room.
+    FreeSlot* freed[reusedKinds] = {};
 };
 
 template <typename T> class ObjectPool::Allocator {
