@@ -90,30 +90,48 @@ bool StreamSourceReader::readLine(std::string& buffer, bool& haveLast, char& las
         stream->setstate(std::ios_base::failbit);
         return !stream->bad() && stream->eof();
     }
+    // Bytes gather in a small local array and go to the line in runs: the
+    // character, the flag and the count stay in registers, where appending
+    // each byte to the string would store its length and terminator each time.
+    char run[256];
+    size_t length = 0;
+    char c = 0;
+    bool any = false;
     std::ios_base::iostate reached = std::ios_base::goodbit;
     try {
         for (;;) {
-            const traits::int_type c = source->sbumpc();
-            if (traits::eq_int_type(c, traits::eof())) {
+            const traits::int_type got = source->sbumpc();
+            if (traits::eq_int_type(got, traits::eof())) {
                 reached = std::ios_base::eofbit | std::ios_base::failbit;
                 break;
             }
-            last = traits::to_char_type(c);
-            haveLast = true;
-            if (endsLine(last)) {
-                const traits::int_type next = source->sgetc();
-                if (traits::eq_int_type(next, traits::eof()))
-                    reached = std::ios_base::eofbit;
-                else if (isPair(last, next))
-                    source->sbumpc();
+            c = traits::to_char_type(got);
+            any = true;
+            if (endsLine(c))
                 break;
+            run[length++] = c;
+            if (length == sizeof run) {
+                buffer.append(run, length);
+                length = 0;
             }
-            buffer.push_back(last);
+        }
+        if (reached == std::ios_base::goodbit) {
+            const traits::int_type next = source->sgetc();
+            if (traits::eq_int_type(next, traits::eof()))
+                reached = std::ios_base::eofbit;
+            else if (isPair(c, next))
+                source->sbumpc();
         }
     } catch (...) {
         markBad(*stream);
+        buffer.append(run, length);
+        last = c;
+        haveLast = any;
         return false;
     }
+    buffer.append(run, length);
+    last = c;
+    haveLast = any;
     // Outside the try: these throw only for a stream that asks for it.
     if (reached != std::ios_base::goodbit)
         stream->setstate(reached);

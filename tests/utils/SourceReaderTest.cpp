@@ -346,6 +346,16 @@ TEST(StreamSourceReader, ReadErrorIsAnErrorNotTheEnd) {
     EXPECT_EQ(full.readFullSource(), nullptr) << "a read error never passes for a short text";
 }
 
+// Lines longer than the run of bytes that the reader gathers before adding
+// them to the line, so that a line is built from several runs; a cycle of 23
+// letters puts different letters at the boundaries of the runs.
+std::string longLine(size_t length) {
+    std::string line;
+    for (size_t i = 0; i < length; ++i)
+        line.push_back(static_cast<char>('a' + i % 23));
+    return line;
+}
+
 // The reader takes characters from the stream buffer itself; the stream must
 // be left in the state that reading with get() and peek() leaves it in, line
 // by line, for the callers that look at it.
@@ -368,6 +378,8 @@ const StateCase stateCases[] = {
     {"x\0y\n"s, {"x\0y"s}},
     {"\0"s, {"\0"s}},
     {"a\n\n\r", {"a", "", ""}},
+    {longLine(1500) + "\r\n" + longLine(256) + "\n" + longLine(255),
+     {longLine(1500), longLine(256), longLine(255)}},
 };
 
 void expectStatesOfGetAndPeek(std::istream& in, const StateCase& c) {
@@ -441,6 +453,10 @@ const ReadErrorCase readErrorCases[] = {
     {"first\r\nsecond", 7, {"first"}, badState + "\nLast read character value = none"},
     {"x", 0, {}, badState + "\nLast read character value = none"},
     {"\xe9", 1, {}, badState + "\xe9\nLast read character value = -23"},
+    {longLine(700) + "\n",
+     600,
+     {},
+     badState + longLine(600) + "\nLast read character value = " + std::to_string('a' + 599 % 23)},
 };
 
 TEST(StreamSourceReader, ReadErrorsCharacterByCharacter) {
