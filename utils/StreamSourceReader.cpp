@@ -1,6 +1,7 @@
 #include "utils/StreamSourceReader.h"
 
 #include <stdexcept>
+#include <streambuf>
 #include <utility>
 
 #include "utils/CharFilter.h"
@@ -80,64 +81,61 @@ void markBad(std::istream& stream) {
 
 // Straight from the stream buffer, one character at a time, setting the flags
 // that get() and peek() would set; this skips a sentry per character.
-bool StreamSourceReader::readLineFromBuffer(std::streambuf& source, std::string& buffer,
-                                            bool& haveLast, char& last) {
+bool StreamSourceReader::readLine(std::string& buffer, bool& haveLast, char& last) {
     using traits = std::char_traits<char>;
-    bool endedInLine = false;
-    bool endedAfterTerminator = false;
+    std::streambuf* source = stream->rdbuf();
+    // get() reads nothing from a stream that is not good (one without a buffer
+    // is always bad) and only adds the fail flag; at the end that is no error.
+    if (!stream->good() || source == nullptr) {
+        stream->setstate(std::ios_base::failbit);
+        return !stream->bad() && stream->eof();
+    }
+    // Bytes gather in a small local array and go to the line in runs: the
+    // character, the flag and the count stay in registers, where appending
+    // each byte to the string would store its length and terminator each time.
+    char run[256];
+    size_t length = 0;
+    char c = 0;
+    bool any = false;
+    std::ios_base::iostate reached = std::ios_base::goodbit;
     try {
         for (;;) {
-            const int c = source.sbumpc();
-            if (traits::eq_int_type(c, traits::eof())) {
-                endedInLine = true;
+            const traits::int_type got = source->sbumpc();
+            if (traits::eq_int_type(got, traits::eof())) {
+                reached = std::ios_base::eofbit | std::ios_base::failbit;
                 break;
             }
-            last = traits::to_char_type(c);
-            haveLast = true;
-            if (endsLine(last))
+            c = traits::to_char_type(got);
+            any = true;
+            if (endsLine(c))
                 break;
-            buffer.push_back(last);
+            run[length++] = c;
+            if (length == sizeof run) {
+                buffer.append(run, length);
+                length = 0;
+            }
         }
-        if (!endedInLine) {
-            const int next = source.sgetc();
+        if (reached == std::ios_base::goodbit) {
+            const traits::int_type next = source->sgetc();
             if (traits::eq_int_type(next, traits::eof()))
-                endedAfterTerminator = true;
-            else if (isPair(last, next))
-                source.sbumpc();
+                reached = std::ios_base::eofbit;
+            else if (isPair(c, next))
+                source->sbumpc();
         }
     } catch (...) {
         markBad(*stream);
+        buffer.append(run, length);
+        last = c;
+        haveLast = any;
         return false;
     }
+    buffer.append(run, length);
+    last = c;
+    haveLast = any;
     // Outside the try: these throw only for a stream that asks for it.
-    if (endedInLine)
-        stream->setstate(std::ios_base::eofbit | std::ios_base::failbit);
-    else if (endedAfterTerminator)
-        stream->setstate(std::ios_base::eofbit);
+    if (reached != std::ios_base::goodbit)
+        stream->setstate(reached);
     return true;
-}
-
-bool StreamSourceReader::readLine(std::string& buffer, bool& haveLast, char& last) {
-    std::streambuf* source = stream->rdbuf();
-    if (stream->good() && source != nullptr)
-        return readLineFromBuffer(*source, buffer, haveLast, last);
-
-    bool atTerminator = false;
-    for (;;) {
-        const int c = stream->get();
-        if (!stream->good())
-            break;
-        last = static_cast<char>(c);
-        haveLast = true;
-        if (endsLine(last)) {
-            atTerminator = true;
-            break;
-        }
-        buffer.push_back(last);
-    }
-    if (atTerminator && isPair(last, stream->peek()))
-        stream->get();
-    return !stream->bad() && (!stream->fail() || stream->eof());
 }
 
 std::string StreamSourceReader::nextLineContents() {

@@ -31,11 +31,10 @@ protected:
     std::istream* stream;
 
 private:
-    // Reads one line into `buffer`; false when the stream went bad or was
-    // failed without reaching its end, with the last character in `last`.
+    // Reads one line into `buffer`, leaving the flags that get() and peek()
+    // would leave; false when the stream went bad or was failed without
+    // reaching its end, with the last character in `last`.
     bool readLine(std::string& buffer, bool& haveLast, char& last);
-    bool readLineFromBuffer(std::streambuf& source, std::string& buffer, bool& haveLast,
-                            char& last);
 
     // Lines are read into this one buffer and handed on as copies of exactly
     // their text: statements keep their lines to the end of a run, so a

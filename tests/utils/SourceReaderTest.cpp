@@ -19,6 +19,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 std::vector<std::string> readAll(SourceReader& reader) {
     std::string message;
     EXPECT_TRUE(reader.start(message)) << message;
@@ -83,6 +85,66 @@ protected:
     std::vector<std::string> files;
 };
 
+// Hands its text out one character at a time, so that every character is a
+// refill: through a get area of one byte, or with no get area at all (only
+// underflow and uflow, as an unbuffered device would). Throws DeviceError
+// when the read reaches failAt, like a device that reports an input error.
+struct DeviceError {};
+
+class TrickleBuffer : public std::streambuf {
+public:
+    enum Mode { OneByteGetArea, NoGetArea };
+    static constexpr size_t never = std::string::npos;
+
+    TrickleBuffer(std::string text, Mode mode, size_t failAt = never)
+        : text(std::move(text)), mode(mode), failAt(failAt) {}
+
+protected:
+    int_type underflow() override {
+        if (mode == OneByteGetArea && gptr() < egptr())
+            return traits_type::to_int_type(*gptr());
+        if (next == failAt)
+            throw DeviceError();
+        if (next >= text.size())
+            return traits_type::eof();
+        const int_type c = traits_type::to_int_type(text[next]);
+        if (mode == OneByteGetArea) {
+            setg(&text[next], &text[next], &text[next] + 1);
+            ++next;
+        }
+        return c;
+    }
+    int_type uflow() override {
+        if (mode == OneByteGetArea)
+            return std::streambuf::uflow();
+        const int_type c = underflow();
+        if (!traits_type::eq_int_type(c, traits_type::eof()))
+            ++next;
+        return c;
+    }
+    pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode) override {
+        const off_type here = off_type(next) - (egptr() - gptr());
+        const off_type base = dir == std::ios_base::beg   ? 0
+                              : dir == std::ios_base::end ? off_type(text.size())
+                                                          : here;
+        setg(nullptr, nullptr, nullptr);
+        next = size_t(base + off);
+        return base + off;
+    }
+    pos_type seekpos(pos_type pos, std::ios_base::openmode mode) override {
+        return seekoff(off_type(pos), std::ios_base::beg, mode);
+    }
+
+private:
+    std::string text;
+    Mode mode;
+    size_t failAt;
+    size_t next = 0;
+};
+
+const TrickleBuffer::Mode trickleModes[] = {TrickleBuffer::OneByteGetArea,
+                                            TrickleBuffer::NoGetArea};
+
 using SourceReaders = TempDir;
 
 TEST_F(SourceReaders, SplitLinesAtTerminators) {
@@ -96,6 +158,14 @@ TEST_F(SourceReaders, SplitLinesAtTerminators) {
 
         FileSourceReader file(write(c.input));
         EXPECT_EQ(readAll(file), c.stream) << "file reader, input size " << c.input.size();
+
+        for (TrickleBuffer::Mode mode : trickleModes) {
+            TrickleBuffer buffer(c.input, mode);
+            std::istream trickle(&buffer);
+            StreamSourceReader reader(trickle);
+            EXPECT_EQ(readAll(reader), c.stream) << "stream reader, character by character (mode "
+                                                 << mode << "), input size " << c.input.size();
+        }
 
         CharArraySourceReader array(c.input.data(), c.input.size());
         EXPECT_EQ(readAll(array), c.array) << "array reader, input size " << c.input.size();
@@ -276,35 +346,78 @@ TEST(StreamSourceReader, ReadErrorIsAnErrorNotTheEnd) {
     EXPECT_EQ(full.readFullSource(), nullptr) << "a read error never passes for a short text";
 }
 
+// Lines longer than the run of bytes that the reader gathers before adding
+// them to the line, so that a line is built from several runs; a cycle of 23
+// letters puts different letters at the boundaries of the runs.
+std::string longLine(size_t length) {
+    std::string line;
+    for (size_t i = 0; i < length; ++i)
+        line.push_back(static_cast<char>('a' + i % 23));
+    return line;
+}
+
 // The reader takes characters from the stream buffer itself; the stream must
 // be left in the state that reading with get() and peek() leaves it in, line
 // by line, for the callers that look at it.
-TEST(StreamSourceReader, LeavesTheStateThatGetAndPeekLeave) {
-    const std::vector<std::string> texts = {"",       "a",    "a\n",      "a\r\n",
-                                            "a\n\r",  "a\nb", "a\r\nb\n", "\n\n",
-                                            "a\n\rb", "a\r",  "x\0y\n",   "a\n\n\r"};
-    for (const std::string& text : texts) {
-        SCOPED_TRACE(testing::PrintToString(text));
-        std::istringstream in(text);
-        StreamSourceReader reader(in);
-        std::string message;
-        ASSERT_TRUE(reader.start(message));
+struct StateCase {
+    std::string text;
+    Lines lines;
+};
 
-        std::istringstream model(text);
-        while (!reader.isEndOfSource()) {
-            std::string want;
-            int c;
-            while ((c = model.get()) != EOF && c != '\n' && c != '\r')
-                want.push_back(static_cast<char>(c));
-            if (c != EOF) {
-                const int next = model.peek();
-                if ((c == '\r' && next == '\n') || (c == '\n' && next == '\r'))
-                    model.get();
-            }
-            EXPECT_EQ(reader.nextLineContents(), want);
-            EXPECT_EQ(in.rdstate(), model.rdstate());
+const StateCase stateCases[] = {
+    {"", {""}},
+    {"a", {"a"}},
+    {"a\n", {"a"}},
+    {"a\r\n", {"a", ""}},
+    {"a\n\r", {"a", ""}},
+    {"a\nb", {"a", "b"}},
+    {"a\r\nb\n", {"a", "b"}},
+    {"\n\n", {"", ""}},
+    {"a\n\rb", {"a", "b"}},
+    {"a\r", {"a"}},
+    {"x\0y\n"s, {"x\0y"s}},
+    {"\0"s, {"\0"s}},
+    {"a\n\n\r", {"a", "", ""}},
+    {longLine(1500) + "\r\n" + longLine(256) + "\n" + longLine(255),
+     {longLine(1500), longLine(256), longLine(255)}},
+};
+
+void expectStatesOfGetAndPeek(std::istream& in, const StateCase& c) {
+    StreamSourceReader reader(in);
+    std::string message;
+    ASSERT_TRUE(reader.start(message));
+
+    std::istringstream model(c.text);
+    Lines lines;
+    while (!reader.isEndOfSource() && lines.size() <= c.lines.size()) {
+        std::string want;
+        int ch;
+        while ((ch = model.get()) != EOF && ch != '\n' && ch != '\r')
+            want.push_back(static_cast<char>(ch));
+        if (ch != EOF) {
+            const int next = model.peek();
+            if ((ch == '\r' && next == '\n') || (ch == '\n' && next == '\r'))
+                model.get();
         }
-        EXPECT_TRUE(model.eof());
+        lines.push_back(reader.nextLineContents());
+        EXPECT_EQ(lines.back(), want);
+        EXPECT_EQ(in.rdstate(), model.rdstate()) << "after line " << lines.size();
+    }
+    EXPECT_EQ(lines, c.lines);
+    EXPECT_TRUE(model.eof());
+}
+
+TEST(StreamSourceReader, LeavesTheStateThatGetAndPeekLeave) {
+    for (const StateCase& c : stateCases) {
+        SCOPED_TRACE(testing::PrintToString(c.text));
+        std::istringstream in(c.text);
+        expectStatesOfGetAndPeek(in, c);
+        for (TrickleBuffer::Mode mode : trickleModes) {
+            SCOPED_TRACE("character by character, mode " + std::to_string(mode));
+            TrickleBuffer buffer(c.text, mode);
+            std::istream trickle(&buffer);
+            expectStatesOfGetAndPeek(trickle, c);
+        }
     }
 }
 
@@ -320,21 +433,123 @@ TEST(StreamSourceReader, ReadErrorReachesAStreamThatAsksForExceptions) {
     EXPECT_TRUE(in.bad());
 }
 
-TEST(StreamSourceReader, FailedStreamAndUnseekableStream) {
-    std::istringstream in("abc");
-    StreamSourceReader reader(in, "s");
-    std::string message;
-    ASSERT_TRUE(reader.start(message));
-    in.setstate(std::ios_base::failbit);
-    try {
-        reader.nextLineContents();
-        FAIL() << "a failed stream must throw";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "Reading from stream s resulted in 'fail' state (logical error on "
-                               "i/o operation) Line read so far:\n\nLast read character value = "
-                               "none");
-    }
+const std::string badState =
+    "Reading from stream dev resulted in 'bad' state (read error on i/o operation). Line read "
+    "so far:\n";
 
+// A device error anywhere in a line, in the look-ahead after a terminator or
+// at the very first read; the line read so far and the last character are
+// those of the failing line.
+struct ReadErrorCase {
+    std::string text;
+    size_t failAt;
+    Lines before;
+    std::string error;
+};
+
+const ReadErrorCase readErrorCases[] = {
+    {"first\nsecond", 9, {"first"}, badState + "sec\nLast read character value = 99"},
+    {"first\nsecond", 6, {}, badState + "first\nLast read character value = 10"},
+    {"first\r\nsecond", 7, {"first"}, badState + "\nLast read character value = none"},
+    {"x", 0, {}, badState + "\nLast read character value = none"},
+    {"\xe9", 1, {}, badState + "\xe9\nLast read character value = -23"},
+    {longLine(700) + "\n",
+     600,
+     {},
+     badState + longLine(600) + "\nLast read character value = " + std::to_string('a' + 599 % 23)},
+};
+
+TEST(StreamSourceReader, ReadErrorsCharacterByCharacter) {
+    for (const ReadErrorCase& c : readErrorCases) {
+        for (TrickleBuffer::Mode mode : trickleModes) {
+            SCOPED_TRACE(testing::PrintToString(c.text) + " failing at " +
+                         std::to_string(c.failAt) + ", mode " + std::to_string(mode));
+            TrickleBuffer buffer(c.text, mode, c.failAt);
+            std::istream in(&buffer);
+            StreamSourceReader reader(in, "dev");
+            std::string message;
+            ASSERT_TRUE(reader.start(message)) << message;
+            for (const std::string& line : c.before)
+                EXPECT_EQ(reader.nextLineContents(), line);
+            try {
+                reader.nextLineContents();
+                ADD_FAILURE() << "a read error must throw";
+            } catch (const std::runtime_error& e) {
+                EXPECT_EQ(e.what(), c.error);
+            }
+            EXPECT_EQ(in.rdstate(), std::ios_base::badbit);
+
+            TrickleBuffer again(c.text, mode, c.failAt);
+            std::istream asking(&again);
+            asking.exceptions(std::ios_base::badbit);
+            StreamSourceReader passing(asking, "dev");
+            ASSERT_TRUE(passing.start(message)) << message;
+            for (const std::string& line : c.before)
+                EXPECT_EQ(passing.nextLineContents(), line);
+            EXPECT_THROW(passing.nextLineContents(), DeviceError)
+                << "the device's own exception reaches a stream that asks for it";
+            EXPECT_TRUE(asking.bad());
+        }
+    }
+}
+
+// A stream that is no longer good reads nothing: at its end it gives an empty
+// line, otherwise the read is an error; the flags are those that get() sets.
+struct NotGoodCase {
+    const char* what;
+    void (*spoil)(std::istream&);
+    enum { EmptyLine, FailText, BadText, StreamFailure } outcome;
+    std::ios_base::iostate after;
+};
+
+const NotGoodCase notGoodCases[] = {
+    {"at its end", [](std::istream& in) { in.setstate(std::ios_base::eofbit); },
+     NotGoodCase::EmptyLine, std::ios_base::eofbit | std::ios_base::failbit},
+    {"failed", [](std::istream& in) { in.setstate(std::ios_base::failbit); }, NotGoodCase::FailText,
+     std::ios_base::failbit},
+    {"bad", [](std::istream& in) { in.setstate(std::ios_base::badbit); }, NotGoodCase::BadText,
+     std::ios_base::badbit | std::ios_base::failbit},
+    {"without a buffer", [](std::istream& in) { in.rdbuf(nullptr); }, NotGoodCase::BadText,
+     std::ios_base::badbit | std::ios_base::failbit},
+    {"at its end, asking for failure exceptions",
+     [](std::istream& in) {
+         in.exceptions(std::ios_base::failbit);
+         in.setstate(std::ios_base::eofbit);
+     },
+     NotGoodCase::StreamFailure, std::ios_base::eofbit | std::ios_base::failbit},
+};
+
+TEST(StreamSourceReader, StreamsThatAreNotGoodBeforeTheRead) {
+    const std::string prefix = "Reading from stream s resulted in ";
+    const std::string rest = " Line read so far:\n\nLast read character value = none";
+    for (const NotGoodCase& c : notGoodCases) {
+        SCOPED_TRACE(c.what);
+        std::istringstream in("abc");
+        StreamSourceReader reader(in, "s");
+        std::string message;
+        ASSERT_TRUE(reader.start(message));
+        c.spoil(in);
+        std::string error;
+        try {
+            EXPECT_EQ(reader.nextLineContents(), "");
+            EXPECT_EQ(c.outcome, NotGoodCase::EmptyLine) << "returned a line";
+        } catch (const std::ios_base::failure&) {
+            EXPECT_EQ(c.outcome, NotGoodCase::StreamFailure) << "threw the stream's failure";
+        } catch (const std::runtime_error& e) {
+            error = e.what();
+        }
+        std::string want;
+        if (c.outcome == NotGoodCase::FailText)
+            want = prefix + "'fail' state (logical error on i/o operation)" + rest;
+        else if (c.outcome == NotGoodCase::BadText)
+            want = prefix + "'bad' state (read error on i/o operation)." + rest;
+        EXPECT_EQ(error, want);
+        EXPECT_EQ(in.rdstate(), c.after);
+    }
+}
+
+TEST(StreamSourceReader, StartFailsOnUnseekableAndBufferlessStreams) {
+    std::string message;
     // A buffer that cannot seek, like a pipe.
     struct NoSeek : std::streambuf {
     } noSeek;
@@ -342,6 +557,13 @@ TEST(StreamSourceReader, FailedStreamAndUnseekableStream) {
     StreamSourceReader piped(pipe);
     EXPECT_FALSE(piped.start(message));
     EXPECT_EQ(message, "Logical error on read");
+
+    std::istream none(nullptr);
+    StreamSourceReader bufferless(none);
+    EXPECT_FALSE(bufferless.start(message));
+    EXPECT_EQ(message, "Read error");
+    EXPECT_FALSE(bufferless.isEndOfSource());
+    EXPECT_THROW(bufferless.nextLine(false), std::runtime_error);
 }
 
 } // namespace
