@@ -1,6 +1,7 @@
 #include "SeqSim.h"
 
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 
 #include "Logging.h"
@@ -68,32 +69,40 @@ uint32_t SeqSim::getPrefetchedRegister(unsigned index) const {
 
 // ---- operands --------------------------------------------------------------
 
-uint32_t SeqSim::fieldValue(const SeqInstructionDef& def, const std::string& field,
+uint32_t SeqSim::fieldValue(const SeqInstructionDef& def, std::string_view field,
                             uint64_t word) const {
-    const auto f = def.fields.findByName(field);
-    if (!f) {
-        SeqProcArgumentNotFoundError error("Instruction ");
-        error << def.mnemonic << "( opcode=" << static_cast<unsigned long long>(def.opcode)
-              << ", select=" << static_cast<unsigned long long>(def.select) << ")"
-              << " does not have an argument that sets field with name=" << field;
-        throw error;
+    // A definition writes a handful of fields: walking its name table with the
+    // length compared first costs less than hashing the name for every operand.
+    for (const auto& entry : def.fields.byName) {
+        const std::string& name = entry.first;
+        if (name.size() == field.size() &&
+            std::memcmp(name.data(), field.data(), field.size()) == 0) {
+            if (const auto& f = entry.second) {
+                return static_cast<uint32_t>((word >> (f->lsb & 63)) & f->mask);
+            }
+            break;
+        }
     }
-    return static_cast<uint32_t>((word >> (f->lsb & 63)) & f->mask);
+    SeqProcArgumentNotFoundError error("Instruction ");
+    error << def.mnemonic << "( opcode=" << static_cast<unsigned long long>(def.opcode)
+          << ", select=" << static_cast<unsigned long long>(def.select) << ")"
+          << " does not have an argument that sets field with name=" << std::string(field);
+    throw error;
 }
 
-uint32_t SeqSim::getImmediateValue(const SeqInstructionDef& def, std::string field,
+uint32_t SeqSim::getImmediateValue(const SeqInstructionDef& def, std::string_view field,
                                    uint64_t word) const {
     return fieldValue(def, field, word);
 }
 
-uint32_t SeqSim::getPrefetchedRegisterValue(const SeqInstructionDef& def, std::string registerField,
-                                            uint64_t word) const {
+uint32_t SeqSim::getPrefetchedRegisterValue(const SeqInstructionDef& def,
+                                            std::string_view registerField, uint64_t word) const {
     return getPrefetchedRegister(fieldValue(def, registerField, word));
 }
 
 uint32_t SeqSim::getImmediateOrRegisterValue(const SeqInstructionDef& def,
-                                             std::string immediateField, std::string registerField,
-                                             uint64_t word) const {
+                                             std::string_view immediateField,
+                                             std::string_view registerField, uint64_t word) const {
     if (def.select != 0) {
         return fieldValue(def, immediateField, word);
     }
@@ -101,8 +110,8 @@ uint32_t SeqSim::getImmediateOrRegisterValue(const SeqInstructionDef& def,
 }
 
 uint32_t SeqSim::getImmediateOrPrefetchedRegisterValue(const SeqInstructionDef& def,
-                                                       std::string immediateField,
-                                                       std::string registerField,
+                                                       std::string_view immediateField,
+                                                       std::string_view registerField,
                                                        uint64_t word) const {
     if (def.select != 0) {
         return fieldValue(def, immediateField, word);
@@ -132,9 +141,8 @@ uint64_t SeqSim::fetchInstruction() const {
     return processor->instructionMemory.read(pc);
 }
 
-bool SeqSim::processInstruction() {
-    const uint64_t word = fetchInstruction();
-    const auto found = processor->instructionSet.findForBinary(word);
+std::shared_ptr<SeqInstructionDef> SeqSim::decode(uint64_t word) const {
+    auto found = processor->instructionSet.findForBinary(word);
     if (!found) {
         SeqProcInstructionNotFoundError error("Binary instruction with opcode=");
         error << static_cast<unsigned long long>(processor->getInstructionOpcode(word))
@@ -142,25 +150,34 @@ bool SeqSim::processInstruction() {
               << " not supported";
         throw error;
     }
-    const SeqInstructionDef& def = *found;
+    return found;
+}
+
+bool SeqSim::processInstruction() {
+    const uint64_t word = fetchInstruction();
+    const auto def = decode(word);
+    return executeClassical(*def, word);
+}
+
+bool SeqSim::executeClassical(const SeqInstructionDef& def, uint64_t word) {
     const std::string& m = def.mnemonic;
     const uint64_t jump = static_cast<uint64_t>(static_cast<int64_t>(jumpCycles));
 
-    if (m == "illegal") {
+    if (textIs(m, "illegal")) {
         VorelIllegalInterrupt interrupt("ILLEGAL instruction at instruction address: ", pc);
         throw interrupt;
     }
-    if (m == "stop") {
+    if (textIs(m, "stop")) {
         isRunning = false;
-    } else if (m == "nop") {
+    } else if (textIs(m, "nop")) {
         pc += 1;
-    } else if (m == "jmp") {
+    } else if (textIs(m, "jmp")) {
         pc = getImmediateOrPrefetchedRegisterValue(def, "INSTR_ADDR", "REG2", word);
         classicalCycles += jump;
-    } else if (m == "jge" || m == "jlt") {
+    } else if (const bool jge = textIs(m, "jge"); jge || textIs(m, "jlt")) {
         const uint32_t a = getPrefetchedRegisterValue(def, "REG1", word);
         const uint32_t k = getImmediateValue(def, "IMM", word);
-        const bool taken = m == "jge" ? a >= k : a < k;
+        const bool taken = jge ? a >= k : a < k;
         if (taken) {
             pc = getImmediateOrRegisterValue(def, "INSTR_ADDR", "REG2", word);
             classicalCycles += 1 + jump;
@@ -168,7 +185,7 @@ bool SeqSim::processInstruction() {
             pc += 1;
             classicalCycles += 1;
         }
-    } else if (m == "loop") {
+    } else if (textIs(m, "loop")) {
         const uint32_t r = getImmediateValue(def, "REG1", word);
         const uint32_t v = getPrefetchedRegister(r) - 1;
         setRegister(r, v);
@@ -179,14 +196,14 @@ bool SeqSim::processInstruction() {
             pc += 1;
             classicalCycles += 1;
         }
-    } else if (m == "move") {
+    } else if (textIs(m, "move")) {
         const uint32_t v = getImmediateOrPrefetchedRegisterValue(def, "IMM", "REG0", word);
         const uint32_t d = getImmediateValue(def, "REG2", word);
         // Written past setRegister on purpose: the next instruction's prefetched
         // read already sees the moved value.
         processor->dataMemory.write(d, v);
         pc += 1;
-    } else if (m == "not") {
+    } else if (textIs(m, "not")) {
         ALUArgs1 args;
         getALUArgs1(args, def, word);
         setRegister(args.dest, static_cast<uint32_t>(~args.a));
@@ -194,19 +211,19 @@ bool SeqSim::processInstruction() {
     } else {
         enum class Op { ADD, SUB, AND, OR, XOR, ASL, ASR };
         Op op;
-        if (m == "add") {
+        if (textIs(m, "add")) {
             op = Op::ADD;
-        } else if (m == "sub") {
+        } else if (textIs(m, "sub")) {
             op = Op::SUB;
-        } else if (m == "and") {
+        } else if (textIs(m, "and")) {
             op = Op::AND;
-        } else if (m == "or") {
+        } else if (textIs(m, "or")) {
             op = Op::OR;
-        } else if (m == "xor") {
+        } else if (textIs(m, "xor")) {
             op = Op::XOR;
-        } else if (m == "asl") {
+        } else if (textIs(m, "asl")) {
             op = Op::ASL;
-        } else if (m == "asr") {
+        } else if (textIs(m, "asr")) {
             op = Op::ASR;
         } else {
             return true;

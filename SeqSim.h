@@ -5,9 +5,12 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "VorelInterrupt.h"
@@ -64,15 +67,18 @@ public:
     void setRegister(unsigned index, unsigned value);
     uint32_t getPrefetchedRegister(unsigned index) const;
 
-    uint32_t getImmediateValue(const SeqInstructionDef& def, std::string field,
+    // Operands by field name; every call looks the name up again.
+    uint32_t getImmediateValue(const SeqInstructionDef& def, std::string_view field,
                                uint64_t word) const;
-    uint32_t getPrefetchedRegisterValue(const SeqInstructionDef& def, std::string registerField,
-                                        uint64_t word) const;
-    uint32_t getImmediateOrRegisterValue(const SeqInstructionDef& def, std::string immediateField,
-                                         std::string registerField, uint64_t word) const;
+    uint32_t getPrefetchedRegisterValue(const SeqInstructionDef& def,
+                                        std::string_view registerField, uint64_t word) const;
+    uint32_t getImmediateOrRegisterValue(const SeqInstructionDef& def,
+                                         std::string_view immediateField,
+                                         std::string_view registerField, uint64_t word) const;
     uint32_t getImmediateOrPrefetchedRegisterValue(const SeqInstructionDef& def,
-                                                   std::string immediateField,
-                                                   std::string registerField, uint64_t word) const;
+                                                   std::string_view immediateField,
+                                                   std::string_view registerField,
+                                                   uint64_t word) const;
     void getALUArgs1(ALUArgs1& args, const SeqInstructionDef& def, uint64_t word);
     void getALUArgs2(ALUArgs2& args, const SeqInstructionDef& def, uint64_t word);
 
@@ -97,11 +103,23 @@ public:
     bool isRunning = false;
 
 protected:
+    // Exact, case-sensitive comparison with a literal. Its length is known when
+    // compiling, so a text of another length is told apart by one compare and
+    // bytes are compared only when the lengths agree.
+    template <std::size_t N> static bool textIs(const std::string& text, const char (&literal)[N]) {
+        return text.size() == N - 1 && std::memcmp(text.data(), literal, N - 1) == 0;
+    }
+
     // Bounds-tested read of the word at pc.
     uint64_t fetchInstruction() const;
+    // The definition that the word encodes; throws when the set has none.
+    std::shared_ptr<SeqInstructionDef> decode(uint64_t word) const;
+    // Executes a classical instruction decoded from the word at pc; true,
+    // changing nothing, for any other mnemonic. Subclasses decode once and
+    // pass the definition on.
+    bool executeClassical(const SeqInstructionDef& def, uint64_t word);
     // Current read of a register (the data memory's own read error).
     uint32_t getRegister(unsigned index) const;
     // Field value of a named field of the word; throws when def has no such field.
-    uint32_t fieldValue(const SeqInstructionDef& def, const std::string& field,
-                        uint64_t word) const;
+    uint32_t fieldValue(const SeqInstructionDef& def, std::string_view field, uint64_t word) const;
 };

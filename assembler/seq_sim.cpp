@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "Logging.h"
 #include "seqprocessor/SeqProcessor.h"
@@ -18,56 +19,57 @@ bool seq_sim::simulate(int maxInstructions, std::string& errorMessage) {
 }
 
 bool seq_sim::processInstruction() {
-    if (!SeqSim::processInstruction()) {
+    // Fetched and decoded once: the classical instructions are tried first on
+    // the same definition.
+    const uint64_t word = fetchInstruction();
+    auto found = decode(word);
+    const SeqInstructionDef& def = *found;
+    if (!executeClassical(def, word)) {
         return false;
     }
-    const uint64_t word = fetchInstruction();
-    const auto found = processor->instructionSet.findForBinary(word);
-    if (!found) {
-        return true; // cannot happen: the base decoded the same word
-    }
-    const SeqInstructionDef& def = *found;
     const std::string& m = def.mnemonic;
     rt_current.name = m.c_str();
-    rt_current.definition = found;
+    if (rt_current.definition != found) {
+        rt_current.definition = std::move(found);
+    }
 
     rt_info& rt = rt_current;
     unsigned cycles = 0;
-    if (m == "sw_req") {
+    if (textIs(m, "sw_req")) {
         cycles = 1;
-    } else if (m == "set_mrk") {
+    } else if (textIs(m, "set_mrk")) {
         rt.marker = getImmediateOrPrefetchedRegisterValue(def, "MRK", "REG0", word);
         cycles = 1;
-    } else if (m == "set_ph") {
+    } else if (textIs(m, "set_ph")) {
         rt.phase_c = getImmediateOrPrefetchedRegisterValue(def, "PH_COARSE", "REG0", word);
         rt.phase_f = getImmediateOrRegisterValue(def, "PH_FINE", "REG1", word);
         rt.phase_u = getImmediateOrRegisterValue(def, "PH_UFINE", "REG2", word);
         cycles = 3;
-    } else if (m == "set_ph_delta") {
+    } else if (textIs(m, "set_ph_delta")) {
         rt.phase_delta_c = getImmediateOrPrefetchedRegisterValue(def, "PH_COARSE", "REG0", word);
         rt.phase_delta_f = getImmediateOrRegisterValue(def, "PH_FINE", "REG1", word);
         rt.phase_delta_u = getImmediateOrRegisterValue(def, "PH_UFINE", "REG2", word);
         cycles = 3;
-    } else if (m == "set_awg_gain") {
+    } else if (textIs(m, "set_awg_gain")) {
         rt.awg_gain0 = getImmediateOrPrefetchedRegisterValue(def, "GAIN0", "REG0", word);
         rt.awg_gain1 = getImmediateOrRegisterValue(def, "GAIN1", "REG1", word);
         cycles = 2;
-    } else if (m == "set_awg_offs") {
+    } else if (textIs(m, "set_awg_offs")) {
         rt.awg_offs0 = getImmediateOrPrefetchedRegisterValue(def, "OFFS0", "REG0", word);
         rt.awg_offs1 = getImmediateOrRegisterValue(def, "OFFS1", "REG1", word);
         cycles = 2;
-    } else if (m == "upd_param") {
+    } else if (textIs(m, "upd_param")) {
         rt.update = true;
         update_rt_info(def, word);
         cycles = 1;
-    } else if (m == "play") {
+    } else if (textIs(m, "play")) {
         rt.wave_idx0 = getImmediateOrPrefetchedRegisterValue(def, "WAVE_IDX0", "REG0", word);
         rt.wave_idx1 = getImmediateOrRegisterValue(def, "WAVE_IDX1", "REG1", word);
         rt.play = true;
         rt.update = true;
         update_rt_info(def, word);
         cycles = 2;
-    } else if (m == "acquire_weighed") {
+    } else if (textIs(m, "acquire_weighed")) {
         rt.acq_idx = getImmediateValue(def, "ACQ_IDX", word);
         rt.bin_idx = getImmediateOrPrefetchedRegisterValue(def, "BIN_IDX", "REG0", word);
         rt.weight_idx0 = getImmediateOrRegisterValue(def, "WEIGHT_IDX0", "REG1", word);
@@ -76,7 +78,7 @@ bool seq_sim::processInstruction() {
         rt.update = true;
         update_rt_info(def, word);
         cycles = 3;
-    } else if (m == "acquire") {
+    } else if (textIs(m, "acquire")) {
         rt.acq_idx = getImmediateValue(def, "ACQ_IDX", word);
         rt.bin_idx = getImmediateOrPrefetchedRegisterValue(def, "BIN_IDX", "REG0", word);
         rt.weight_idx0 = 0xFFFFFFFFu;
@@ -85,7 +87,7 @@ bool seq_sim::processInstruction() {
         rt.update = true;
         update_rt_info(def, word);
         cycles = 2;
-    } else if (m == "wait" || m == "wait_trigger" || m == "wait_sync") {
+    } else if (textIs(m, "wait") || textIs(m, "wait_trigger") || textIs(m, "wait_sync")) {
         // Triggers and synchronisation are not modelled: all three just wait.
         rt.duration =
             static_cast<int32_t>(getImmediateOrPrefetchedRegisterValue(def, "COUNT", "REG0", word));

@@ -1,8 +1,10 @@
 // Simulation speed: loop-heavy programs run to the default limit of 1000000
 // instructions; prints simulated instructions per second and the heap
-// allocations made per simulated instruction.
+// allocations made per simulated instruction. The counts and a checksum of the
+// real-time log text are printed too, so two builds can be seen to agree.
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -34,6 +36,15 @@ void operator delete(void* p) noexcept {
 }
 void operator delete(void* p, std::size_t) noexcept {
     std::free(p);
+}
+
+// FNV-1a over the text: equal texts give equal sums in every build.
+static uint64_t checksum(const std::string& text) {
+    uint64_t sum = 14695981039346656037ull;
+    for (const char c : text) {
+        sum = (sum ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return sum;
 }
 
 struct Program {
@@ -101,9 +112,13 @@ int main() {
             best = rate > best ? rate : best;
             total += rate;
         }
-        std::printf("%-16s %llu instructions, %llu classical cycles, %zu log entries\n",
+        std::printf("%-16s %llu instructions, %llu classical cycles, %llu real-time cycles\n",
                     program.name, static_cast<unsigned long long>(sim.instructionCount),
-                    static_cast<unsigned long long>(sim.classicalCycles), sim.get_rt_log().size());
+                    static_cast<unsigned long long>(sim.classicalCycles),
+                    static_cast<unsigned long long>(sim.realtimeCycles));
+        std::printf("%-16s %zu log entries, log text checksum %016llx\n", "",
+                    sim.get_rt_log().size(),
+                    static_cast<unsigned long long>(checksum(sim.rt_log_text(""))));
         std::printf("%-16s best %.3e, mean %.3e simulated instructions/second\n", "", best,
                     total / repeats);
         std::printf("%-16s %llu heap allocations in the last run (%.2e per instruction)\n", "",
