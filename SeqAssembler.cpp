@@ -126,6 +126,7 @@ void SeqAssembler::asmSectionFinish(AsmErrorList& errors) {
         }
     }
 
+    errors.sort();
     instructionTimer->stop();
     instructionTimer->count = programSize;
 }
@@ -158,6 +159,7 @@ int SeqAssembler::assemble(SourceReader& reader, AsmErrorList& errors) {
             Logging::write(7, "SeqAssembler::assemble: caught AsmError ('%s')",
                            loggable(e.what()).c_str());
         errors.insert(e.shared_ptr_copy());
+        errors.sort();
         return static_cast<int>(errors.size());
     } catch (const std::bad_alloc&) {
         throw;
@@ -167,6 +169,7 @@ int SeqAssembler::assemble(SourceReader& reader, AsmErrorList& errors) {
         errors.emplace<AsmRuntimeError>(readFailureText(reader, e));
     }
 
+    errors.sort();
     auto& memory = processor->instructionMemory;
     std::fill(memory.data + std::min(programSize, memory.size), memory.data + memory.size,
               instruction_t(0));

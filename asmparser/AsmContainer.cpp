@@ -231,4 +231,5 @@ void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, size_t start
                     name));
         }
     }
+    errors.sort();
 }

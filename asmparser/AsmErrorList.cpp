@@ -8,31 +8,30 @@ void AsmErrorList::insert(const std::shared_ptr<AsmError>& error) {
     if (!error)
         return;
     const bool inOrder =
-        orderedCount == errors.size() && (errors.empty() || !sortByLineNr(error, errors.back()));
+        sortedCount == errors.size() && (errors.empty() || !sortByLineNr(error, errors.back()));
     errors.push_back(error);
     if (inOrder)
-        orderedCount = errors.size();
+        sortedCount = errors.size();
 }
 
-const std::vector<AsmErrorList::value_type>& AsmErrorList::ordered() const {
-    if (orderedCount != errors.size()) {
-        // A stable sort of the arrivals after the ordered part and a stable
-        // merge give what placing each at its upper bound would have given.
-        const auto tail = errors.begin() + static_cast<std::ptrdiff_t>(orderedCount);
-        std::stable_sort(tail, errors.end(), sortByLineNr);
-        std::inplace_merge(errors.begin(), tail, errors.end(), sortByLineNr);
-        orderedCount = errors.size();
-    }
-    return errors;
+void AsmErrorList::sort() {
+    if (sortedCount == errors.size())
+        return;
+    // A stable sort of the arrivals after the ordered part and a stable merge
+    // give what placing each at its upper bound would have given.
+    const auto tail = errors.begin() + static_cast<std::ptrdiff_t>(sortedCount);
+    std::stable_sort(tail, errors.end(), sortByLineNr);
+    std::inplace_merge(errors.begin(), tail, errors.end(), sortByLineNr);
+    sortedCount = errors.size();
 }
 
 void AsmErrorList::erase(const std::shared_ptr<AsmError>& error) {
-    ordered();
     auto it = std::find(errors.begin(), errors.end(), error);
-    if (it != errors.end()) {
-        errors.erase(it);
-        orderedCount = errors.size();
-    }
+    if (it == errors.end())
+        return;
+    if (static_cast<size_t>(it - errors.begin()) < sortedCount)
+        --sortedCount;
+    errors.erase(it);
 }
 
 bool AsmErrorList::sortByLineNr(const std::shared_ptr<AsmError>& a,
@@ -56,7 +55,7 @@ size_t AsmErrorList::numberOfErrorSources() const {
 }
 
 void AsmErrorList::appendEntries(std::string& text) const {
-    for (const value_type& error : ordered())
+    for (const value_type& error : errors)
         append_(false, text, error->text(), "\n");
     if (!text.empty() && text.back() == '\n')
         text.pop_back();
@@ -75,7 +74,7 @@ std::string AsmErrorList::toStringOneLineSummary(const std::string& title) const
     if (errors.empty())
         return stringCat(title, " finished successfully");
     if (errors.size() == 1) {
-        std::string text = stringCat(title, " failed with error: ", ordered().front()->text());
+        std::string text = stringCat(title, " failed with error: ", errors.front()->text());
         replaceAll(text, "\n", "\\n");
         return text;
     }

@@ -185,6 +185,10 @@ TEST(AsmErrorList, KeepsLineOrderLinelessLast) {
     }
     list.insert(nullptr);
     ASSERT_EQ(list.size(), 5u);
+    // Until it is sorted the list holds the errors as they arrived.
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(list[i], inserted[i]) << i;
+    list.sort();
     const std::shared_ptr<AsmError> want[] = {inserted[1], inserted[3], inserted[0], inserted[4],
                                               inserted[2]};
     for (int i = 0; i < 5; ++i)
@@ -194,6 +198,7 @@ TEST(AsmErrorList, KeepsLineOrderLinelessLast) {
     list.insert(lateLineless);
     auto early = syntaxError(2);
     list.insert(early);
+    list.sort();
     EXPECT_EQ(list[0], early);
     EXPECT_EQ(list[5], inserted[2]);
     EXPECT_EQ(list[6], lateLineless);
@@ -202,6 +207,7 @@ TEST(AsmErrorList, KeepsLineOrderLinelessLast) {
     list.erase(std::make_shared<AsmRuntimeError>("none"));
     EXPECT_EQ(list.size(), 7u);
     list.insert(early);
+    list.sort();
     ASSERT_EQ(list.size(), 8u);
     list.erase(early);
     ASSERT_EQ(list.size(), 7u);
@@ -227,6 +233,7 @@ TEST(AsmErrorList, OrderMatchesPlacingEachErrorAtItsUpperBound) {
         for (int step = 0; step < 200; ++step) {
             const unsigned action = random() % 16;
             if (action == 0) {
+                list.sort();
                 ASSERT_EQ(list.getErrors(), model) << "round " << round << " step " << step;
             } else if (action == 1 && !model.empty()) {
                 auto victim = model[random() % model.size()];
@@ -246,6 +253,7 @@ TEST(AsmErrorList, OrderMatchesPlacingEachErrorAtItsUpperBound) {
             }
             ASSERT_EQ(list.size(), model.size());
         }
+        list.sort();
         ASSERT_EQ(std::vector<std::shared_ptr<AsmError>>(list.begin(), list.end()), model);
     }
 }
