@@ -61,6 +61,13 @@ bool isSameFile(const std::string& a, const std::string& b) {
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
+// The message may be a report of every line of a large source: it is made fit
+// for the log only when the level shows it.
+void logMessage(const std::string& message) {
+    if (Logging::getLogLevel() > 5)
+        Logging::write(6, "%s", loggable(message).c_str());
+}
+
 // A run with errors must never exit with a status that reads as success.
 int exitStatus(int result) {
     return result > 255 ? 255 : result;
@@ -156,10 +163,10 @@ int run(int argc, char** argv) {
     for (int j = 1; j <= repetitions; ++j) {
         result = vorel.assembleFile(input, message);
         if (result != 0 && j < repetitions) {
-            Logging::write(6, "%s", loggable(message).c_str());
+            logMessage(message);
         }
     }
-    Logging::write(6, "%s", loggable(message).c_str());
+    logMessage(message);
     if (result == 0 && repetitions > 0) {
         std::string hexName = outBase + ".hex";
         if (isSameFile(input, hexName)) {

@@ -192,4 +192,13 @@ inline std::string duplicateLabelSource(int pairs) {
     return text;
 }
 
+// `lines` lines that are each a syntax error (a missing comma): a report of
+// every line, which the run builds whatever the log level shows.
+inline std::string allErrorsSource(int lines) {
+    std::string text;
+    for (int i = 0; i < lines; ++i)
+        text += "  move 1 R1\n";
+    return text;
+}
+
 } // namespace bench

@@ -1,9 +1,10 @@
 // What a user of vorelasm feels, per run of the whole program: wall time, peak
 // resident set and page faults of one process, for the generated 4096-line
-// program, a 200000-line source and the duplicate-label source; and, in this
-// process, the heap bytes that one assembly keeps per source line (all
-// statements stay alive to the end of an assembly; counted as asked of the
-// heap, without the heap's own overhead) and the heap allocations it makes.
+// program, a 200000-line source, the duplicate-label source and a source whose
+// every line is an error; and, in this process, the heap bytes that one
+// assembly keeps per source line (all statements stay alive to the end of an
+// assembly; counted as asked of the heap, without the heap's own overhead) and
+// the heap allocations it makes.
 //
 //   bench_process [path/to/vorelasm [runs]]      (default: the vorelasm of this build, 7 runs)
 #include <fcntl.h>
@@ -180,6 +181,7 @@ int main(int argc, char** argv) {
         {"program", dir + "/program.s", 0, 0},
         {"long source", dir + "/long.s", 0, 1},
         {"duplicate labels", dir + "/duplicates.s", 1 + 2 * pairs, 255},
+        {"all errors", dir + "/errors.s", 2 * pairs, 255},
     };
     // The sources are made in a child of their own: a run's peak resident set
     // counts the pages of the process that forked it, so this one stays small.
@@ -193,7 +195,8 @@ int main(int argc, char** argv) {
         const int counts[2] = {sources.program.lines, sources.longSource.lines};
         const bool written = writeText(cases[0].file, *sources.program.text) &&
                              writeText(cases[1].file, *sources.longSource.text) &&
-                             writeText(cases[2].file, bench::duplicateLabelSource(pairs));
+                             writeText(cases[2].file, bench::duplicateLabelSource(pairs)) &&
+                             writeText(cases[3].file, bench::allErrorsSource(2 * pairs));
         _exit(written && write(channel[1], counts, sizeof counts) == sizeof counts ? 0 : 1);
     }
     close(channel[1]);
@@ -237,7 +240,7 @@ int main(int argc, char** argv) {
     retainedPerLine("program", *sources.program.text, sources.program.lines);
     retainedPerLine("long source", *sources.longSource.text, sources.longSource.lines);
 
-    for (const char* name : {"program.s", "long.s", "duplicates.s", "out.hex"})
+    for (const char* name : {"program.s", "long.s", "duplicates.s", "errors.s", "out.hex"})
         std::remove((dir + "/" + name).c_str());
     rmdir(folder);
     return ok ? 0 : 1;
