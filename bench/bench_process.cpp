@@ -25,48 +25,7 @@
 #include "Logging.h"
 #include "assembler/seq.h"
 #include "bench/BenchSources.h"
-
-// Live heap bytes and allocations, counted by replacing the global allocation
-// functions: each block carries its size in front of it.
-namespace {
-size_t liveBytes = 0;
-size_t allocations = 0;
-constexpr size_t header = alignof(std::max_align_t);
-} // namespace
-
-void* operator new(size_t size) {
-    void* block = std::malloc(size + header);
-    if (block == nullptr)
-        throw std::bad_alloc();
-    *static_cast<size_t*>(block) = size;
-    liveBytes += size;
-    ++allocations;
-    return static_cast<char*>(block) + header;
-}
-
-void operator delete(void* pointer) noexcept {
-    if (pointer == nullptr)
-        return;
-    void* block = static_cast<char*>(pointer) - header;
-    liveBytes -= *static_cast<size_t*>(block);
-    std::free(block);
-}
-
-void operator delete(void* pointer, size_t) noexcept {
-    operator delete(pointer);
-}
-
-void* operator new[](size_t size) {
-    return operator new(size);
-}
-
-void operator delete[](void* pointer) noexcept {
-    operator delete(pointer);
-}
-
-void operator delete[](void* pointer, size_t) noexcept {
-    operator delete(pointer);
-}
+#include "bench/HeapCounter.h"
 
 namespace {
 
@@ -128,14 +87,14 @@ void retainedPerLine(const char* name, const std::string& text, int lines) {
         seq warm; // the tables made once per process are not counted
         warm.assemble(text, message);
     }
-    const size_t bytesBefore = liveBytes;
-    const size_t allocationsBefore = allocations;
+    const size_t bytesBefore = bench::liveHeapBytes();
+    const size_t allocationsBefore = bench::heapAllocations();
     seq assembler;
     assembler.assemble(text, message);
     std::printf(
         "%-16s %7d lines: %6.1f bytes retained per line, %4.2f heap allocations made per line\n",
-        name, lines, (double(liveBytes) - double(bytesBefore)) / lines,
-        double(allocations - allocationsBefore) / lines);
+        name, lines, (double(bench::liveHeapBytes()) - double(bytesBefore)) / lines,
+        double(bench::heapAllocations() - allocationsBefore) / lines);
 }
 
 struct Sources {

@@ -24,46 +24,7 @@
 #include "Logging.h"
 #include "assembler/seq.h"
 #include "bench/BenchSources.h"
-
-// Live heap bytes, counted by replacing the global allocation functions: each
-// block carries its size in front of it.
-namespace {
-size_t liveBytes = 0;
-constexpr size_t header = alignof(std::max_align_t);
-} // namespace
-
-void* operator new(size_t size) {
-    void* block = std::malloc(size + header);
-    if (block == nullptr)
-        throw std::bad_alloc();
-    *static_cast<size_t*>(block) = size;
-    liveBytes += size;
-    return static_cast<char*>(block) + header;
-}
-
-void operator delete(void* pointer) noexcept {
-    if (pointer == nullptr)
-        return;
-    void* block = static_cast<char*>(pointer) - header;
-    liveBytes -= *static_cast<size_t*>(block);
-    std::free(block);
-}
-
-void operator delete(void* pointer, size_t) noexcept {
-    operator delete(pointer);
-}
-
-void* operator new[](size_t size) {
-    return operator new(size);
-}
-
-void operator delete[](void* pointer) noexcept {
-    operator delete(pointer);
-}
-
-void operator delete[](void* pointer, size_t) noexcept {
-    operator delete(pointer);
-}
+#include "bench/HeapCounter.h"
 
 namespace {
 
@@ -82,8 +43,8 @@ long peakKilobytes() {
 
 void report(const char* stage, size_t baseBytes, int errors) {
     std::printf("%-28s %3d errors: heap %9.1f kB held, resident %7ld kB, peak %7ld kB\n", stage,
-                errors, (double(liveBytes) - double(baseBytes)) / 1024.0, residentKilobytes(),
-                peakKilobytes());
+                errors, (double(bench::liveHeapBytes()) - double(baseBytes)) / 1024.0,
+                residentKilobytes(), peakKilobytes());
 }
 
 } // namespace
@@ -102,7 +63,7 @@ int main(int argc, char** argv) {
         warm.assemble(*small.text, message);
     }
 
-    const size_t base = liveBytes;
+    const size_t base = bench::liveHeapBytes();
     seq assembler;
     report("made", base, 0);
     int errors = assembler.assemble(longSource.text, message);

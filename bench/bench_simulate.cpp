@@ -2,7 +2,6 @@
 // instructions; prints simulated instructions per second and the heap
 // allocations made per simulated instruction. The counts and a checksum of the
 // real-time log text are printed too, so two builds can be seen to agree.
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -16,27 +15,8 @@
 #include "assembler/seq.h"
 #include "assembler/seq_instr_set.h"
 #include "assembler/seq_sim.h"
+#include "bench/HeapCounter.h"
 #include "seqprocessor/SeqProcessor.h"
-
-static std::atomic<unsigned long long> allocations{0};
-
-// Counting replacements of the global allocation functions; gcc cannot see
-// that the free below pairs with the malloc in operator new.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 // FNV-1a over the text: equal texts give equal sums in every build.
 static uint64_t checksum(const std::string& text) {
@@ -102,11 +82,11 @@ int main() {
         double total = 0.0;
         unsigned long long allocs = 0;
         for (int r = 0; r < repeats; ++r) {
-            const unsigned long long before = allocations.load();
+            const unsigned long long before = bench::heapAllocations();
             const auto start = std::chrono::steady_clock::now();
             sim.simulate(limit, message);
             const auto stop = std::chrono::steady_clock::now();
-            allocs = allocations.load() - before;
+            allocs = bench::heapAllocations() - before;
             const double seconds = std::chrono::duration<double>(stop - start).count();
             const double rate = static_cast<double>(sim.instructionCount) / seconds;
             best = rate > best ? rate : best;
