@@ -48,47 +48,45 @@ size_t occurrences(const std::string& text, const std::string& part) {
 }
 
 TEST(OwnInput, IsNeverWrittenOver) {
-    if (!haveVorelasm())
-        GTEST_SKIP() << "vorelasm is not built";
     const std::string source = "\tnop\n\tstop\n";
     struct OwnCase {
         const char* name;
-        std::function<void(const TempDir&)> prepare;
+        std::function<void(const TempFolder&)> prepare;
         std::vector<std::string> arguments;
         const char* hex; // the .hex the run must not write
     };
     const OwnCase cases[] = {
         {"InputNamedLikeItsHex",
-         [&](const TempDir& d) { writeFile(d / "prog.hex", source); },
+         [&](const TempFolder& d) { writeFile(d / "prog.hex", source); },
          {"prog.hex"},
          "prog.hex"},
         {"OutputBaseNamesTheInput",
-         [&](const TempDir& d) { writeFile(d / "prog.hex", source); },
+         [&](const TempFolder& d) { writeFile(d / "prog.hex", source); },
          {"-o", "prog", "prog.hex"},
          "prog.hex"},
         {"OutputIsASymbolicLinkToTheInput",
-         [&](const TempDir& d) {
+         [&](const TempFolder& d) {
              writeFile(d / "prog.s", source);
              ASSERT_EQ(symlink("prog.s", (d / "out.hex").c_str()), 0);
          },
          {"-o", "out", "prog.s"},
          "out.hex"},
         {"OutputIsAHardLinkOfTheInput",
-         [&](const TempDir& d) {
+         [&](const TempFolder& d) {
              writeFile(d / "prog.s", source);
              ASSERT_EQ(link((d / "prog.s").c_str(), (d / "out.hex").c_str()), 0);
          },
          {"-o", "out", "prog.s"},
          "out.hex"},
         {"InputIsALinkToItsHex",
-         [&](const TempDir& d) {
+         [&](const TempFolder& d) {
              writeFile(d / "link.hex", source);
              ASSERT_EQ(symlink("link.hex", (d / "link.s").c_str()), 0);
          },
          {"link.s"},
          "link.hex"},
         {"InputInAnotherFolderReachedThroughIt",
-         [&](const TempDir& d) {
+         [&](const TempFolder& d) {
              ASSERT_EQ(mkdir((d / "src").c_str(), 0755), 0);
              writeFile(d / "src/prog.hex", source);
          },
@@ -97,7 +95,7 @@ TEST(OwnInput, IsNeverWrittenOver) {
     };
     for (const OwnCase& c : cases) {
         SCOPED_TRACE(c.name);
-        TempDir dir;
+        TempFolder dir;
         c.prepare(dir);
         const std::map<std::string, std::string> before = snapshot(dir.path());
         const ProgramRun run = runVorelasm(dir.path(), c.arguments);
@@ -112,9 +110,7 @@ TEST(OwnInput, IsNeverWrittenOver) {
 
 // The same name in another folder is another file: the run writes its .hex.
 TEST(OwnInput, SameNameInAnotherFolderIsWritten) {
-    if (!haveVorelasm())
-        GTEST_SKIP() << "vorelasm is not built";
-    TempDir dir;
+    TempFolder dir;
     ASSERT_EQ(mkdir((dir / "src").c_str(), 0755), 0);
     writeFile(dir / "src/prog.hex", "\tnop\n\tstop\n");
     const ProgramRun run = runVorelasm(dir.path(), {"src/prog.hex"});
