@@ -7,38 +7,13 @@
 #include <unistd.h>
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "tests/hardening/HardeningSupport.h"
+#include "tests/support/FolderSnapshot.h"
 
 namespace {
-
-// Every name in the folder and one level below, with what it reads as (a
-// link: "-> " and where it leads).
-std::map<std::string, std::string> snapshot(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    const std::function<void(const std::string&)> visit = [&](const std::string& sub) {
-        const std::string at = sub.empty() ? folder : folder + "/" + sub;
-        for (const std::string& name : folderEntries(at)) {
-            const std::string relative = sub.empty() ? name : sub + "/" + name;
-            const std::string full = folder + "/" + relative;
-            char to[256];
-            const ssize_t n = readlink(full.c_str(), to, sizeof to);
-            std::string text;
-            if (n >= 0)
-                text = "-> " + std::string(to, size_t(n));
-            else if (isDirectory(full))
-                visit(relative);
-            else
-                readFile(full, text);
-            files[relative] = text;
-        }
-    };
-    visit("");
-    return files;
-}
 
 size_t occurrences(const std::string& text, const std::string& part) {
     size_t count = 0;
@@ -97,14 +72,14 @@ TEST(OwnInput, IsNeverWrittenOver) {
         SCOPED_TRACE(c.name);
         TempFolder dir;
         c.prepare(dir);
-        const std::map<std::string, std::string> before = snapshot(dir.path());
+        const FolderSnapshot before = snapshotOf(dir.path());
         const ProgramRun run = runVorelasm(dir.path(), c.arguments);
         EXPECT_EQ(run.status, 1) << run.err;
         EXPECT_EQ(occurrences(run.err, std::string("output ") + c.hex + " is the input file\n"), 1u)
             << run.err;
         EXPECT_EQ(occurrences(run.err, std::string("could not write ") + c.hex + "\n"), 1u)
             << run.err;
-        EXPECT_EQ(snapshot(dir.path()), before);
+        EXPECT_EQ(snapshotOf(dir.path()), before);
     }
 }
 
