@@ -172,53 +172,43 @@ std::vector<ReplaceCase> replaceCases() {
 
     // What the plain truncating open allows an ordinary user, the save allows
     // too, and the file keeps its owner, group and identity.
-    cases.push_back(ReplaceCase("FolderNotWritable", "f/a.hex", R::saved,
-                                [](const Scene& s) {
-                                    s.folder("f");
-                                    s.file("f/a.hex", earlier, 0644);
-                                    s.toTheUser("f/a.hex");
-                                    s.bits("f", 0555);
-                                })
-                        .inPlace()
-                        .byOrdinaryUser());
-    cases.push_back(
-        ReplaceCase("NewFileInFolderNotWritable", "f/a.hex", R::notOpened, [](const Scene& s) {
-            s.folder("f", 0555);
-        }).byOrdinaryUser());
-    cases.push_back(ReplaceCase("StickyFolderOthersWritableFile", "f/a.hex", R::saved,
-                                [](const Scene& s) {
-                                    s.folder("f");
-                                    s.file("f/a.hex", earlier, 0666);
-                                    s.bits("f", 01777);
-                                })
-                        .inPlace()
-                        .byOrdinaryUser()
-                        .withOtherUsersNames());
-    cases.push_back(ReplaceCase("OthersReadOnlyFileInOpenFolder", "f/a.hex", R::notOpened,
-                                [](const Scene& s) {
-                                    s.folder("f");
-                                    s.file("f/a.hex", earlier, 0644);
-                                    s.bits("f", 0777);
-                                })
-                        .byOrdinaryUser()
-                        .withOtherUsersNames());
-    cases.push_back(ReplaceCase("GroupTheUserIsNotIn", "f/a.hex", R::saved,
-                                [](const Scene& s) {
-                                    s.folder("f");
-                                    s.file("f/a.hex", earlier, 0664);
-                                    s.owner("f/a.hex", s.user.uid, 0);
-                                    s.bits("f", 0777);
-                                })
-                        .inPlace()
-                        .byOrdinaryUser()
-                        .withOtherUsersNames());
-    cases.push_back(
-        ReplaceCase("ReadOnlyFileInTheUsersOwnFolder", "f/a.hex", R::notOpened, [](const Scene& s) {
+    enum Whose { noFile, usersFile, callersFile, usersFileInRootsGroup };
+    struct UserCase {
+        const char* name;
+        mode_t folderMode;
+        bool usersFolder; // else the caller's
+        Whose file;
+        mode_t fileMode;
+        SaveResult expected;
+    };
+    const UserCase userCases[] = {
+        {"FolderNotWritable", 0555, false, usersFile, 0644, R::saved},
+        {"NewFileInFolderNotWritable", 0555, false, noFile, 0, R::notOpened},
+        {"StickyFolderOthersWritableFile", 01777, false, callersFile, 0666, R::saved},
+        {"OthersReadOnlyFileInOpenFolder", 0777, false, callersFile, 0644, R::notOpened},
+        {"GroupTheUserIsNotIn", 0777, false, usersFileInRootsGroup, 0664, R::saved},
+        {"ReadOnlyFileInTheUsersOwnFolder", 0755, true, usersFile, 0400, R::notOpened},
+    };
+    for (const UserCase& u : userCases) {
+        ReplaceCase c(u.name, "f/a.hex", u.expected, [u](const Scene& s) {
             s.folder("f");
-            s.file("f/a.hex", earlier, 0400);
-            s.toTheUser("f/a.hex");
-            s.toTheUser("f");
-        }).byOrdinaryUser());
+            if (u.file != noFile)
+                s.file("f/a.hex", earlier, u.fileMode);
+            if (u.file == usersFile)
+                s.toTheUser("f/a.hex");
+            if (u.file == usersFileInRootsGroup)
+                s.owner("f/a.hex", s.user.uid, 0);
+            if (u.usersFolder)
+                s.toTheUser("f");
+            s.bits("f", u.folderMode);
+        });
+        c.byOrdinaryUser();
+        if (u.file == callersFile || u.file == usersFileInRootsGroup)
+            c.withOtherUsersNames();
+        if (u.file != noFile && u.expected == R::saved)
+            c.inPlace();
+        cases.push_back(c);
+    }
 
     for (const size_t length : {246u, 250u, 255u}) {
         const std::string name = hexNamed(length);
