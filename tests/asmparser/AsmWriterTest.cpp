@@ -2,16 +2,15 @@
 // through the parser, and the timer report.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 
 #include "Logging.h"
 #include "asmparser/AsmParser.h"
+#include "tests/support/TempFolder.h"
 #include "utils/StringSourceReader.h"
 
 namespace {
@@ -176,9 +175,8 @@ TEST(AsmWriter, RoundTripGivesTheSameStatements) {
 // file cannot be opened or does not take the text, else the count of failed
 // statements.
 TEST(AsmWriter, SaveUnparsed) {
-    char pattern[] = "/tmp/asmwriterXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dir = pattern;
+    const TempFolder folder;
+    const std::string& dir = folder.path();
     AsmParser parser;
     parser.start();
     AsmErrorList errors;
@@ -207,22 +205,16 @@ TEST(AsmWriter, SaveUnparsed) {
         EXPECT_EQ(parser.saveUnparsed(c.file), c.result);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
         if (c.result == 0) {
-            std::ifstream in(c.file);
-            std::ostringstream text;
-            text << in.rdbuf();
-            EXPECT_EQ(text.str(), c.text);
+            EXPECT_EQ(readFile(c.file), c.text);
         }
     }
 
     parser.start();
     const std::string empty = dir + "/empty.s";
     EXPECT_EQ(parser.saveUnparsed(empty), 0);
-    std::ifstream in(empty);
-    ASSERT_TRUE(in.is_open());
-    EXPECT_EQ(in.peek(), std::ifstream::traits_type::eof());
-    unlink(empty.c_str());
-    unlink((dir + "/x.s").c_str());
-    rmdir(dir.c_str());
+    std::string text;
+    ASSERT_TRUE(readFile(empty, text));
+    EXPECT_EQ(text, "");
 }
 
 TEST(AsmWriter, TimerReport) {

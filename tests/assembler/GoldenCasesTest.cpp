@@ -25,26 +25,19 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
+
+#include "tests/support/TempFolder.h"
+#include "tests/support/Vorelasm.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 const std::string casesDir = VOREL_TEST_DATA_DIR "/cases";
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -202,24 +195,16 @@ std::vector<std::string> caseNames() {
 
 class GoldenCase : public ::testing::TestWithParam<std::string> {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/vorelasm-golden-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     // Runs the program on name.s in the folder; returns its exit status.
     int run(const std::string& name) {
-        const std::string cmd =
-            "cd '" + dir + "' && '" VORELASM_BINARY "' " + name + ".s >out.txt 2>err.txt";
-        const int status = std::system(cmd.c_str());
-        out = readFile(dir + "/out.txt");
-        err = readFile(dir + "/err.txt");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const ProgramRun result = runVorelasm(dir.path(), {name + ".s"});
+        out = result.out;
+        err = result.err;
+        return result.status;
     }
 
-    std::string dir, out, err;
+    TempFolder dir;
+    std::string out, err;
 };
 
 TEST_P(GoldenCase, ProgramGivesItsExpectedResult) {
@@ -234,8 +219,8 @@ TEST_P(GoldenCase, ProgramGivesItsExpectedResult) {
     ASSERT_NE(fs::exists(sourcePath), e.generatedSource)
         << name << ": the source is either " << name << ".s or written by source:/repeat: items";
     const std::string source = e.generatedSource ? e.source : readFile(sourcePath);
-    std::ofstream(dir + "/" + name + ".s", std::ios::binary) << source;
-    const std::string hexPath = dir + "/" + name + ".hex";
+    dir.write(name + ".s", source);
+    const std::string hexPath = dir / (name + ".hex");
 
     EXPECT_EQ(run(name), e.status) << err;
     if (const Block* block = missingBlock(err, e.stderrBlocks)) {
@@ -269,7 +254,7 @@ TEST_P(GoldenCase, ProgramGivesItsExpectedResult) {
         }
         EXPECT_EQ(readFile(hexPath), expectedHex);
     }
-    std::ofstream(hexPath, std::ios::binary) << earlier;
+    writeFile(hexPath, earlier);
     EXPECT_EQ(run(name), e.status) << "second run: " << err;
     EXPECT_EQ(readFile(hexPath), expectedHex) << "second run, over an earlier .hex";
 }

@@ -4,12 +4,8 @@
 // shared string or a file, and the disassembly into a string.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -24,6 +20,7 @@
 #include "asmparser/AsmErrorList.h"
 #include "asmparser/AsmSection.h"
 #include "assembler/seq_instr_set.h"
+#include "tests/support/TempFolder.h"
 #include "utils/CharArraySourceReader.h"
 #include "utils/FileSourceReader.h"
 #include "utils/SourceLine.h"
@@ -131,15 +128,6 @@ std::string logOf(int level, const std::function<void()>& action) {
     std::string log = testing::internal::GetCapturedStderr();
     Logging::setLogLevel(before);
     return log;
-}
-
-std::string tempPath(const std::string& name) {
-    return testing::TempDir() + "vorel-facade-" + std::to_string(getpid()) + "-" + name;
-}
-
-void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary);
-    file << text;
 }
 
 // Open file descriptors of this process; -1 where the system does not list them.
@@ -658,7 +646,8 @@ TEST_F(FacadeTest, EveryEntryPointRunsTheOverriddenLoop) {
     ASSERT_EQ(rig.assemble(source), 0);
     const std::vector<uint64_t> expected = {rig.word(0), rig.word(1), rig.word(2)};
 
-    const std::string path = tempPath("entry.s");
+    const TempFolder dir;
+    const std::string path = dir / "entry.s";
     writeFile(path, source);
     struct Case {
         const char* what;
@@ -686,7 +675,6 @@ TEST_F(FacadeTest, EveryEntryPointRunsTheOverriddenLoop) {
         EXPECT_EQ(message, "wrapper finished successfully");
         EXPECT_EQ(program(vorel), expected);
     }
-    std::remove(path.c_str());
 }
 
 // Lines are made in a pool of the facade while it reads; a section may keep
@@ -765,8 +753,8 @@ TEST_F(FacadeTest, AssembleFile) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::string path = tempPath("file.s");
-        std::remove(path.c_str());
+        const TempFolder dir;
+        const std::string path = dir / "file.s";
         if (c.contents != nullptr)
             writeFile(path, c.contents);
         Vorel vorel(seq_instr_set(), 4096, 64);
@@ -778,7 +766,6 @@ TEST_F(FacadeTest, AssembleFile) {
         if (c.contents == nullptr) {
             EXPECT_EQ(message, "Could not open input file '" + path + "' for reading");
         }
-        std::remove(path.c_str());
     }
 }
 

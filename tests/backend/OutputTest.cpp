@@ -8,22 +8,17 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iomanip>
 #include <iostream>
-#include <iterator>
 #include <sstream>
-#include <stdexcept>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "BackendTestSupport.h"
 #include "SeqAssembler.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -44,50 +39,6 @@ private:
     std::ostream& stream;
     std::streambuf* saved;
 };
-
-// A fresh folder, removed with its contents at the end of the test.
-class Folder {
-public:
-    Folder() {
-        std::string pattern = (fs::temp_directory_path() / "vorel-output-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed for " + pattern);
-        dir = pattern;
-    }
-    ~Folder() {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-
-    std::string operator/(const std::string& name) const { return dir + "/" + name; }
-
-    // The names in the folder (or in a subfolder), sorted.
-    std::vector<std::string> entries(const std::string& sub = "") const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(sub.empty() ? dir : *this / sub))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    std::string dir;
-};
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << bytes;
-    file.close();
-    if (!file)
-        throw std::runtime_error("could not write " + path);
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 // Puts the words at addresses 0, 1, ... as the program of the rig.
 void load(AssemblerRig& rig, const std::vector<uint64_t>& words) {
@@ -184,7 +135,7 @@ TEST(HexOutput, NoInstructionMemory) {
 }
 
 TEST(HexFile, WritesTheProgram) {
-    Folder folder;
+    TempFolder folder;
     AssemblerRig rig;
     load(rig, {nopWord, stopWord, ~uint64_t(0)});
     const std::string name = folder / "prog.hex";
@@ -196,7 +147,7 @@ TEST(HexFile, WritesTheProgram) {
 }
 
 TEST(HexFile, EmptyProgramGivesEmptyFile) {
-    Folder folder;
+    TempFolder folder;
     AssemblerRig rig;
     const std::string name = folder / "empty.hex";
     EXPECT_TRUE(rig.assembler.saveHexOutput(name));
@@ -208,7 +159,7 @@ TEST(HexFile, EmptyProgramGivesEmptyFile) {
 // A new file gets the permissions of any file the process creates, not the
 // owner-only ones of a temporary file.
 TEST(HexFile, NewFileHasTheUsualPermissions) {
-    Folder folder;
+    TempFolder folder;
     AssemblerRig rig;
     load(rig, {nopWord});
     const std::string name = folder / "prog.hex";
@@ -222,7 +173,7 @@ TEST(HexFile, NewFileHasTheUsualPermissions) {
 }
 
 TEST(HexFile, ReplacesAnExistingFile) {
-    Folder folder;
+    TempFolder folder;
     AssemblerRig rig;
     load(rig, {jumpWord});
     const std::string name = folder / "prog.hex";
@@ -245,14 +196,14 @@ const Unopenable unopenable[] = {
     {"a directory as target", "out", "out"},
 };
 
-void prepare(const Folder& folder, const Unopenable& c) {
+void prepare(const TempFolder& folder, const Unopenable& c) {
     if (c.directory) {
         fs::create_directory(folder / c.directory);
         writeFile(folder / (std::string(c.directory) + "/inside"), "kept\n");
     }
 }
 
-void expectUnchanged(const Folder& folder, const Unopenable& c) {
+void expectUnchanged(const TempFolder& folder, const Unopenable& c) {
     if (c.directory) {
         EXPECT_EQ(folder.entries(), std::vector<std::string>{c.directory}) << c.name;
         EXPECT_TRUE(fs::is_directory(folder / c.directory)) << c.name;
@@ -265,7 +216,7 @@ void expectUnchanged(const Folder& folder, const Unopenable& c) {
 
 TEST(HexFile, UnopenableTarget) {
     for (const Unopenable& c : unopenable) {
-        Folder folder;
+        TempFolder folder;
         prepare(folder, c);
         AssemblerRig rig;
         load(rig, {nopWord, stopWord});
@@ -280,7 +231,7 @@ TEST(HexFile, UnopenableTarget) {
 // Without instruction memory there is nothing to write: the earlier file
 // stays as it was and only the missing memory is reported.
 TEST(HexFile, NoInstructionMemoryKeepsTheEarlierFile) {
-    Folder folder;
+    TempFolder folder;
     AssemblerRig rig(0);
     const std::string name = folder / "prog.hex";
     writeFile(name, "0800000000000000\n");
@@ -304,7 +255,7 @@ TEST(DisassemblyFile, WritesTheListingAndCountsUnknownWords) {
         {"unknown words", {nopWord, unknownSelect, stopWord, unknownOpcode}, 2},
     };
     for (const auto& c : cases) {
-        Folder folder;
+        TempFolder folder;
         AssemblerRig rig;
         load(rig, c.words);
         std::ostringstream listing;
@@ -322,7 +273,7 @@ TEST(DisassemblyFile, WritesTheListingAndCountsUnknownWords) {
 
 TEST(DisassemblyFile, UnopenableTarget) {
     for (const Unopenable& c : unopenable) {
-        Folder folder;
+        TempFolder folder;
         prepare(folder, c);
         AssemblerRig rig;
         load(rig, {nopWord, uint64_t(31) << 59});

@@ -28,11 +28,7 @@ void PrintTo(const LineCase& c, std::ostream* os) {
 
 class OneLine : public testing::TestWithParam<LineCase> {
 protected:
-    void SetUp() override {
-        if (!haveVorelasm())
-            GTEST_SKIP() << "vorelasm is not built";
-    }
-    TempDir dir;
+    TempFolder dir;
 };
 
 // The line stands first, before a stop, so a dropped line would still leave a
@@ -90,9 +86,7 @@ INSTANTIATE_TEST_SUITE_P(TextAfterMnemonic, OneLine, testing::Values(
 // clang-format on
 
 TEST(TextAfterMnemonic, MissingOperandAfterSeparatorIsAnInvalidArgument) {
-    if (!haveVorelasm())
-        GTEST_SKIP() << "vorelasm is not built";
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "prog.s", "  move 1, , R1\n  stop\n");
     const ProgramRun run = runVorelasm(dir.path(), {"prog.s"});
     EXPECT_EQ(run.status, 1);
@@ -119,10 +113,8 @@ class EmptyArgument : public testing::TestWithParam<ArgumentCase> {};
 // An argument that does not begin with '-' names the input, even when empty, so
 // the result never depends on where the empty argument stands.
 TEST_P(EmptyArgument, IsAnInputName) {
-    if (!haveVorelasm())
-        GTEST_SKIP() << "vorelasm is not built";
     const ArgumentCase& c = GetParam();
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "loop.s", "  nop\n  stop\n");
     const ProgramRun run = runVorelasm(dir.path(), c.arguments);
     EXPECT_EQ(run.status, c.status) << run.err;

@@ -7,38 +7,13 @@
 #include <unistd.h>
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "tests/hardening/HardeningSupport.h"
+#include "tests/support/FolderSnapshot.h"
 
 namespace {
-
-// Every name in the folder and one level below, with what it reads as (a
-// link: "-> " and where it leads).
-std::map<std::string, std::string> snapshot(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    const std::function<void(const std::string&)> visit = [&](const std::string& sub) {
-        const std::string at = sub.empty() ? folder : folder + "/" + sub;
-        for (const std::string& name : folderEntries(at)) {
-            const std::string relative = sub.empty() ? name : sub + "/" + name;
-            const std::string full = folder + "/" + relative;
-            char to[256];
-            const ssize_t n = readlink(full.c_str(), to, sizeof to);
-            std::string text;
-            if (n >= 0)
-                text = "-> " + std::string(to, size_t(n));
-            else if (isDirectory(full))
-                visit(relative);
-            else
-                readFile(full, text);
-            files[relative] = text;
-        }
-    };
-    visit("");
-    return files;
-}
 
 size_t occurrences(const std::string& text, const std::string& part) {
     size_t count = 0;
@@ -48,47 +23,45 @@ size_t occurrences(const std::string& text, const std::string& part) {
 }
 
 TEST(OwnInput, IsNeverWrittenOver) {
-    if (!haveVorelasm())
-        GTEST_SKIP() << "vorelasm is not built";
     const std::string source = "\tnop\n\tstop\n";
     struct OwnCase {
         const char* name;
-        std::function<void(const TempDir&)> prepare;
+        std::function<void(const TempFolder&)> prepare;
         std::vector<std::string> arguments;
         const char* hex; // the .hex the run must not write
     };
     const OwnCase cases[] = {
         {"InputNamedLikeItsHex",
-         [&](const TempDir& d) { writeFile(d / "prog.hex", source); },
+         [&](const TempFolder& d) { writeFile(d / "prog.hex", source); },
          {"prog.hex"},
          "prog.hex"},
         {"OutputBaseNamesTheInput",
-         [&](const TempDir& d) { writeFile(d / "prog.hex", source); },
+         [&](const TempFolder& d) { writeFile(d / "prog.hex", source); },
          {"-o", "prog", "prog.hex"},
          "prog.hex"},
         {"OutputIsASymbolicLinkToTheInput",
-         [&](const TempDir& d) {
+         [&](const TempFolder& d) {
              writeFile(d / "prog.s", source);
              ASSERT_EQ(symlink("prog.s", (d / "out.hex").c_str()), 0);
          },
          {"-o", "out", "prog.s"},
          "out.hex"},
         {"OutputIsAHardLinkOfTheInput",
-         [&](const TempDir& d) {
+         [&](const TempFolder& d) {
              writeFile(d / "prog.s", source);
              ASSERT_EQ(link((d / "prog.s").c_str(), (d / "out.hex").c_str()), 0);
          },
          {"-o", "out", "prog.s"},
          "out.hex"},
         {"InputIsALinkToItsHex",
-         [&](const TempDir& d) {
+         [&](const TempFolder& d) {
              writeFile(d / "link.hex", source);
              ASSERT_EQ(symlink("link.hex", (d / "link.s").c_str()), 0);
          },
          {"link.s"},
          "link.hex"},
         {"InputInAnotherFolderReachedThroughIt",
-         [&](const TempDir& d) {
+         [&](const TempFolder& d) {
              ASSERT_EQ(mkdir((d / "src").c_str(), 0755), 0);
              writeFile(d / "src/prog.hex", source);
          },
@@ -97,24 +70,22 @@ TEST(OwnInput, IsNeverWrittenOver) {
     };
     for (const OwnCase& c : cases) {
         SCOPED_TRACE(c.name);
-        TempDir dir;
+        TempFolder dir;
         c.prepare(dir);
-        const std::map<std::string, std::string> before = snapshot(dir.path());
+        const FolderSnapshot before = snapshotOf(dir.path());
         const ProgramRun run = runVorelasm(dir.path(), c.arguments);
         EXPECT_EQ(run.status, 1) << run.err;
         EXPECT_EQ(occurrences(run.err, std::string("output ") + c.hex + " is the input file\n"), 1u)
             << run.err;
         EXPECT_EQ(occurrences(run.err, std::string("could not write ") + c.hex + "\n"), 1u)
             << run.err;
-        EXPECT_EQ(snapshot(dir.path()), before);
+        EXPECT_EQ(snapshotOf(dir.path()), before);
     }
 }
 
 // The same name in another folder is another file: the run writes its .hex.
 TEST(OwnInput, SameNameInAnotherFolderIsWritten) {
-    if (!haveVorelasm())
-        GTEST_SKIP() << "vorelasm is not built";
-    TempDir dir;
+    TempFolder dir;
     ASSERT_EQ(mkdir((dir / "src").c_str(), 0755), 0);
     writeFile(dir / "src/prog.hex", "\tnop\n\tstop\n");
     const ProgramRun run = runVorelasm(dir.path(), {"src/prog.hex"});

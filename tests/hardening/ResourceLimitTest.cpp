@@ -22,18 +22,18 @@ constexpr bool addressSpaceCanBeLimited = true;
 #endif
 
 TEST(ResourceLimit, OutOfMemoryFailsTheRunCleanly) {
-    if (!haveVorelasm())
-        GTEST_SKIP() << "vorelasm is not built";
     if (!addressSpaceCanBeLimited)
         GTEST_SKIP() << "address space cannot be limited under AddressSanitizer";
-    TempDir dir;
+    TempFolder dir;
     std::string source;
     for (int i = 0; i < 1000000; ++i)
         source += "\tnop\n";
     writeFile(dir / "big.s", source);
     writeFile(dir / "big.hex", "00000000000000ff\n");
 
-    const ProgramRun run = runVorelasm(dir.path(), {"big.s"}, 100ull << 20);
+    RunOptions limited;
+    limited.setup.addressSpaceBytes = 100ull << 20;
+    const ProgramRun run = runVorelasm(dir.path(), {"big.s"}, limited);
     EXPECT_EQ(run.status, 1) << run.err.substr(0, 2000);
     EXPECT_NE(run.err.find("out of memory"), std::string::npos) << run.err.substr(0, 2000);
     std::string hex;

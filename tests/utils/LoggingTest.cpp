@@ -1,5 +1,7 @@
 #include "Logging.h"
 
+#include "tests/support/TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -32,13 +34,6 @@ protected:
         Logging::rename("prog");
     }
 };
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 size_t openDescriptors() {
     size_t n = 0;
@@ -169,9 +164,8 @@ TEST_F(LoggingTest, SigUsr1Handler) {
 }
 
 TEST_F(LoggingTest, LogFilesOpenReopenAndFallBack) {
-    char pattern[] = "/tmp/vorel-log-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dir = pattern;
+    const TempFolder folder;
+    const std::string& dir = folder.path();
     const std::string first = dir + "/first.log";
     const std::string second = dir + "/second.log";
     const std::string later = dir + "/later/x.log";
@@ -219,12 +213,6 @@ TEST_F(LoggingTest, LogFilesOpenReopenAndFallBack) {
     EXPECT_NE(GetCapturedStderr().find("stderr still works"), std::string::npos);
     EXPECT_FALSE(Logging::open("vtest", 7, nullptr));
     EXPECT_EQ(Logging::getLogFileName(), "");
-
-    std::remove(first.c_str());
-    std::remove(second.c_str());
-    std::remove(later.c_str());
-    rmdir((dir + "/later").c_str());
-    rmdir(dir.c_str());
 }
 
 // The THROW_BUG below stands three lines further down.

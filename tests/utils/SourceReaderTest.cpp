@@ -3,13 +3,10 @@
 #include "utils/StreamSourceReader.h"
 #include "utils/StringSourceReader.h"
 
+#include "tests/support/TempFolder.h"
+
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
@@ -63,26 +60,16 @@ const SplitCase splitCases[] = {
      {"a", std::string("x\0y", 3)}},
 };
 
-class TempDir : public ::testing::Test {
+// Each text in a file of its own.
+class SourceReaders : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/vorel-readers-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override {
-        for (const std::string& f : files)
-            std::remove(f.c_str());
-        rmdir(dir.c_str());
-    }
     std::string write(const std::string& text) {
-        std::string path = dir + "/f" + std::to_string(files.size()) + ".s";
-        std::ofstream(path, std::ios::binary) << text;
-        files.push_back(path);
-        return path;
+        const std::string name = "f" + std::to_string(written++) + ".s";
+        dir.write(name, text);
+        return dir / name;
     }
-    std::string dir;
-    std::vector<std::string> files;
+    TempFolder dir;
+    int written = 0;
 };
 
 // Hands its text out one character at a time, so that every character is a
@@ -144,8 +131,6 @@ private:
 
 const TrickleBuffer::Mode trickleModes[] = {TrickleBuffer::OneByteGetArea,
                                             TrickleBuffer::NoGetArea};
-
-using SourceReaders = TempDir;
 
 TEST_F(SourceReaders, SplitLinesAtTerminators) {
     for (const SplitCase& c : splitCases) {

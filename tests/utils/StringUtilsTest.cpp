@@ -131,9 +131,27 @@ TEST(StringBuilders, JoinPiecesWithOneReservation) {
     std::string out = "pre ";
     append_(true, out, "a", name, 'c', 7u);
     EXPECT_EQ(out, "pre aloopc7");
-    EXPECT_GE(out.capacity(), out.size());
     append_(false, out, "!");
     EXPECT_EQ(out, "pre aloopc7!");
+
+    // One reservation of the counted length before the first piece: the
+    // capacity is the one a single reserve gives, never more. The pieces are
+    // long enough that growing piece by piece would end with a larger one.
+    const auto reservedOnce = [](std::string start, const auto&... pieces) {
+        size_t length = start.size();
+        addLength(length, pieces...);
+        start.reserve(length);
+        return start.capacity();
+    };
+    const std::string piece(40, 'p');
+    std::string joined = "pre ";
+    append_(true, joined, piece, piece, piece, 'c', 123456u);
+    EXPECT_EQ(joined, "pre " + piece + piece + piece + "c123456");
+    EXPECT_EQ(joined.capacity(), reservedOnce("pre ", piece, piece, piece, 'c', 123456u));
+    const std::string message =
+        stringCat("Program too long (", 4097u, "). Maximum ", 4096u, " instructions");
+    EXPECT_EQ(message.capacity(),
+              reservedOnce("", "Program too long (", 4097u, "). Maximum ", 4096u, " instructions"));
 
     size_t length = 3;
     addLength(length, "ab", name, 'c', 100u, 5ul);
