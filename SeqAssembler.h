@@ -66,7 +66,8 @@ public:
     bool printHexOutput(std::ostream& os) const;
     // A plain file is replaced only once every word is written (see
     // saveFileSafely); false, with the reason on standard error, when the
-    // file could not be opened or did not take the whole text.
+    // file could not be opened or did not take the whole text (a file
+    // written in place is then left empty).
     bool saveHexOutput(const std::string& fileName) const;
     bool disassemble(instruction_t word, uint32_t address, AsmInstruction& instruction) const;
     bool disassemble(instruction_t word, uint32_t address, std::ostream& os) const;

@@ -35,6 +35,8 @@ bool SeqAssembler::saveHexOutput(const std::string& fileName) const {
     // No instruction memory: printHexOutput has said so already.
     if (result != SaveResult::saved && printed)
         std::cerr << "ERROR: could not write file " << fileName << std::endl;
+    if (result == SaveResult::emptied)
+        std::cerr << "ERROR: file " << fileName << " was left empty" << std::endl;
     return result == SaveResult::saved;
 }
 
@@ -111,6 +113,8 @@ int SeqAssembler::saveDisassemble(const std::string& fileName) const {
     }
     if (result != SaveResult::saved) {
         std::cerr << "Could not write file \"" << fileName << "\"" << std::endl;
+        if (result == SaveResult::emptied)
+            std::cerr << "File \"" << fileName << "\" was left empty" << std::endl;
         return -1;
     }
     return static_cast<int>(unknown);

@@ -631,6 +631,8 @@ int AsmParser::saveUnparsed(const std::string& fileName) const {
     }
     if (result != SaveResult::saved) {
         std::cerr << "Could not write file \"" << fileName << "\"" << std::endl;
+        if (result == SaveResult::emptied)
+            std::cerr << "File \"" << fileName << "\" was left empty" << std::endl;
         return -1;
     }
     return failures;

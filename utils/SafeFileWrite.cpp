@@ -5,6 +5,10 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
+#if __has_include(<sys/xattr.h>)
+#include <sys/xattr.h>
+#define VOREL_EXTENDED_ATTRIBUTES 1
+#endif
 #include <time.h>
 #include <unistd.h>
 
@@ -12,6 +16,7 @@
 #include <cstring>
 #include <new>
 #include <streambuf>
+#include <string>
 
 namespace {
 
@@ -111,13 +116,39 @@ std::string folderOf(const std::string& path) {
 char temporaryName[PATH_MAX];
 volatile sig_atomic_t temporaryExists = 0;
 
-constexpr int endingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// Whether a signal that a handler may catch ends the process by default: all
+// but those that are ignored, stop or continue it. SIGXFSZ is left out, as a
+// save holds it ignored instead, so that a file size limit shows as a failed
+// write.
+bool endsTheSave(int sig) {
+    switch (sig) {
+    case SIGKILL:
+    case SIGSTOP:
+    case SIGCHLD:
+    case SIGCONT:
+    case SIGURG:
+    case SIGWINCH:
+    case SIGTSTP:
+    case SIGTTIN:
+    case SIGTTOU:
+    case SIGXFSZ:
+        return false;
+    default:
+        return true;
+    }
+}
 
-sigset_t endingSet() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (const int sig : endingSignals)
-        sigaddset(&set, sig);
+// The signals of endsTheSave(); those that the C library keeps for itself
+// are refused by sigaddset and stay out.
+const sigset_t& endingSet() {
+    static const sigset_t set = [] {
+        sigset_t all;
+        sigemptyset(&all);
+        for (int sig = 1; sig < NSIG; ++sig)
+            if (endsTheSave(sig))
+                sigaddset(&all, sig);
+        return all;
+    }();
     return set;
 }
 
@@ -138,10 +169,7 @@ void removeTemporaryAndEnd(int sig) {
 // noted name that is someone else's file.
 class SignalsHeld {
 public:
-    SignalsHeld() {
-        const sigset_t set = endingSet();
-        pthread_sigmask(SIG_BLOCK, &set, &before);
-    }
+    SignalsHeld() { pthread_sigmask(SIG_BLOCK, &endingSet(), &before); }
     ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &before, nullptr); }
     SignalsHeld(const SignalsHeld&) = delete;
     SignalsHeld& operator=(const SignalsHeld&) = delete;
@@ -151,34 +179,45 @@ private:
 };
 
 // For the time of a save, an ending signal whose action is the default one
-// removes the temporary file before it ends the process. Signals that are
-// ignored or caught keep their action: the process goes on, and so does the
-// save, which removes its own file.
-class RemovalOnSignals {
+// removes the temporary file before it ends the process, and SIGXFSZ at its
+// default is ignored. Signals that are ignored or caught keep their action:
+// the process goes on, and so does the save, which removes its own file.
+class SignalsDuringSave {
 public:
-    RemovalOnSignals() {
+    SignalsDuringSave() {
         struct sigaction removal {};
         removal.sa_handler = removeTemporaryAndEnd;
         removal.sa_mask = endingSet();
-        for (size_t i = 0; i < count; ++i) {
-            installed[i] = sigaction(endingSignals[i], nullptr, &previous[i]) == 0 &&
-                           (previous[i].sa_flags & SA_SIGINFO) == 0 &&
-                           previous[i].sa_handler == SIG_DFL &&
-                           sigaction(endingSignals[i], &removal, nullptr) == 0;
+        struct sigaction ignored {};
+        ignored.sa_handler = SIG_IGN;
+        sigemptyset(&ignored.sa_mask);
+        // A signal that comes while the actions change waits for the one it
+        // is meant for.
+        SignalsHeld held;
+        for (int sig = 1; sig < NSIG; ++sig) {
+            if (endsTheSave(sig))
+                installed[sig] = takeOver(sig, removal);
         }
+        installed[SIGXFSZ] = takeOver(SIGXFSZ, ignored);
     }
-    ~RemovalOnSignals() {
-        for (size_t i = 0; i < count; ++i)
-            if (installed[i])
-                sigaction(endingSignals[i], &previous[i], nullptr);
+    ~SignalsDuringSave() {
+        for (int sig = 1; sig < NSIG; ++sig)
+            if (installed[sig])
+                sigaction(sig, &previous[sig], nullptr);
     }
-    RemovalOnSignals(const RemovalOnSignals&) = delete;
-    RemovalOnSignals& operator=(const RemovalOnSignals&) = delete;
+    SignalsDuringSave(const SignalsDuringSave&) = delete;
+    SignalsDuringSave& operator=(const SignalsDuringSave&) = delete;
 
 private:
-    static constexpr size_t count = sizeof endingSignals / sizeof endingSignals[0];
-    struct sigaction previous[count];
-    bool installed[count];
+    // Gives the signal `action` where its action is the default one.
+    bool takeOver(int sig, const struct sigaction& action) {
+        return sigaction(sig, nullptr, &previous[sig]) == 0 &&
+               (previous[sig].sa_flags & SA_SIGINFO) == 0 && previous[sig].sa_handler == SIG_DFL &&
+               sigaction(sig, &action, nullptr) == 0;
+    }
+
+    struct sigaction previous[NSIG];
+    bool installed[NSIG] = {};
 };
 
 // Letters for the temporary name; O_EXCL, not the letters, keeps it unique.
@@ -193,6 +232,70 @@ void pickLetters(char* letters, unsigned long long& state) {
     }
 }
 
+#ifdef VOREL_EXTENDED_ATTRIBUTES
+// Fills `bytes` from a query that, like fgetxattr, gives the size it needs
+// when handed no room; false when the query fails.
+template <class Query> bool readSized(std::string& bytes, Query query) {
+    for (;;) {
+        const ssize_t size = query(nullptr, 0);
+        if (size < 0)
+            return false;
+        bytes.resize(static_cast<size_t>(size));
+        const ssize_t got = query(bytes.data(), bytes.size());
+        if (got >= 0) {
+            bytes.resize(static_cast<size_t>(got));
+            return true;
+        }
+        // It grew in between.
+        if (errno != ERANGE)
+            return false;
+    }
+}
+
+// The names of a file's extended attributes, each closed by a NUL; none where
+// the file system has no such attributes.
+bool attributeNames(int fd, std::string& names) {
+    if (readSized(names, [fd](char* room, size_t size) { return flistxattr(fd, room, size); }))
+        return true;
+    names.clear();
+    return errno == ENOTSUP;
+}
+
+bool attributeValue(int fd, const char* name, std::string& value) {
+    return readSized(
+        value, [fd, name](char* room, size_t size) { return fgetxattr(fd, name, room, size); });
+}
+
+// Gives `to` exactly the extended attributes of `from`, POSIX ACLs among
+// them, which a rename would drop with the old file. One that `to` already
+// holds with the same value (a security label, an ACL inherited from the
+// folder) is left alone. False when one cannot be read, set or removed.
+bool copyAttributes(int from, int to) {
+    std::string names, theirs, value, present;
+    if (!attributeNames(from, names) || !attributeNames(to, theirs))
+        return false;
+    for (size_t at = 0; at < names.size(); at += std::strlen(names.c_str() + at) + 1) {
+        const char* name = names.c_str() + at;
+        if (!attributeValue(from, name, value))
+            return false;
+        if (attributeValue(to, name, present) && present == value)
+            continue;
+        if (fsetxattr(to, name, value.data(), value.size(), 0) != 0)
+            return false;
+    }
+    for (size_t at = 0; at < theirs.size(); at += std::strlen(theirs.c_str() + at) + 1) {
+        const char* name = theirs.c_str() + at;
+        if (!attributeValue(from, name, value) && errno == ENODATA && fremovexattr(to, name) != 0)
+            return false;
+    }
+    return true;
+}
+#else
+bool copyAttributes(int, int) {
+    return true;
+}
+#endif
+
 // The new text under a short name of its own in the target's folder, so that
 // the rename that puts it in place stays within one file system and a long
 // target name never makes the temporary name too long.
@@ -205,10 +308,11 @@ public:
 
     bool ready() const { return static_cast<bool>(fd); }
 
-    // `old` is the file to be replaced, whose owner, group and permission bits
-    // the new one takes; null for a new name. False when the folder refuses
-    // the file or the file cannot take them.
-    bool create(const std::string& folder, const struct stat* old) {
+    // `old` describes the file to be replaced, open as `oldFile`, whose owner,
+    // group, extended attributes and permission bits the new one takes; null
+    // for a new name. False when the folder refuses the file or the file
+    // cannot take them.
+    bool create(const std::string& folder, const struct stat* old, int oldFile) {
         static const char prefix[] = ".vorel";
         const size_t letters = folder.size() + sizeof prefix - 1;
         if (letters + 6 >= sizeof temporaryName)
@@ -240,15 +344,16 @@ public:
         if (!fd || old == nullptr)
             return ready();
 
-        // Bits the caller may not set are dropped silently, so they are read
-        // back.
+        // The attributes come after the owner, whose change clears some of
+        // them, and before the bits, which an ACL changes. Bits the caller may
+        // not set are dropped silently, so they are read back.
         const mode_t bits = old->st_mode & 07777;
         struct stat mine;
         if (fstat(fd.get(), &mine) != 0 ||
             ((mine.st_uid != old->st_uid || mine.st_gid != old->st_gid) &&
              fchown(fd.get(), old->st_uid, old->st_gid) != 0) ||
-            fchmod(fd.get(), bits) != 0 || fstat(fd.get(), &mine) != 0 ||
-            (mine.st_mode & 07777) != bits) {
+            !copyAttributes(oldFile, fd.get()) || fchmod(fd.get(), bits) != 0 ||
+            fstat(fd.get(), &mine) != 0 || (mine.st_mode & 07777) != bits) {
             discard();
             return false;
         }
@@ -289,8 +394,9 @@ private:
 enum class Name { absent, replaceable, other };
 
 // Whether the name itself is a regular file with one link that the plain open
-// may write (then `old` describes it), names nothing, or is anything else.
-Name classify(const std::string& fileName, struct stat& old) {
+// may write (then `old` describes it and `file` holds it open), names nothing,
+// or is anything else.
+Name classify(const std::string& fileName, struct stat& old, FileDescriptor& file) {
     struct stat st;
     if (lstat(fileName.c_str(), &st) != 0)
         return errno == ENOENT ? Name::absent : Name::other;
@@ -299,38 +405,52 @@ Name classify(const std::string& fileName, struct stat& old) {
     // The plain open without the truncation: the kernel's rights and its
     // protection of files in sticky folders decide whether this file may be
     // written; no link is followed.
-    FileDescriptor fd(
+    file.reset(
         open(fileName.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666));
-    if (!fd || fstat(fd.get(), &old) != 0 || !S_ISREG(old.st_mode) || old.st_nlink != 1)
+    if (!file || fstat(file.get(), &old) != 0 || !S_ISREG(old.st_mode) || old.st_nlink != 1)
         return Name::other;
     return Name::replaceable;
 }
 
+// A plain file whose new text fails part-way is emptied again through the
+// descriptor that wrote it, as the name may be a link or one of several, so
+// that no start of a program stands there for a later step to take as whole.
 SaveResult writeInPlace(const std::string& fileName, const std::string& text) {
     FileDescriptor fd(
         open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666));
     if (!fd)
         return SaveResult::notOpened;
-    return writeAll(fd.get(), text) && fd.close() ? SaveResult::saved : SaveResult::incomplete;
+    struct stat st;
+    const bool plain = fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode);
+    // A second descriptor of the same open file outlives a close that
+    // reports a late write error.
+    FileDescriptor spare(plain ? fcntl(fd.get(), F_DUPFD_CLOEXEC, 0) : -1);
+    if (writeAll(fd.get(), text) && fd.close())
+        return SaveResult::saved;
+    const int through = spare ? spare.get() : fd.get();
+    return plain && through >= 0 && ftruncate(through, 0) == 0 ? SaveResult::emptied
+                                                               : SaveResult::incomplete;
 }
 
 } // namespace
 
 SaveResult saveFileSafely(const std::string& fileName,
                           const std::function<bool(std::ostream&)>& write) {
-    RemovalOnSignals removal;
+    SignalsDuringSave signals;
     TemporaryFile temporary;
     struct stat old;
-    switch (classify(fileName, old)) {
+    FileDescriptor oldFile;
+    switch (classify(fileName, old, oldFile)) {
     case Name::absent:
-        temporary.create(folderOf(fileName), nullptr);
+        temporary.create(folderOf(fileName), nullptr, -1);
         break;
     case Name::replaceable:
-        temporary.create(folderOf(fileName), &old);
+        temporary.create(folderOf(fileName), &old, oldFile.get());
         break;
     case Name::other:
         break;
     }
+    oldFile.reset();
 
     std::string text;
     if (!render(write, text))

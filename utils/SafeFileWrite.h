@@ -1,5 +1,5 @@
 // Writing a whole output file where the plain truncating open would write it,
-// so that a failed write of a plain file leaves the old text as it was.
+// so that a failed write never leaves a file that looks like a good one.
 #pragma once
 
 #include <functional>
@@ -15,7 +15,11 @@ enum class SaveResult {
     // temporary file; the file is as it was.
     notWritten,
     // The name was opened in place, which empties a plain file, and the text
-    // could not be written whole: the file may be incomplete.
+    // could not be written whole: the file was emptied again, so that no
+    // start of the new text stands there.
+    emptied,
+    // The same for a device or FIFO, which may have taken part of the text,
+    // or for a plain file that could not be emptied again.
     incomplete,
 };
 
@@ -25,17 +29,19 @@ enum class SaveResult {
 // Where the name itself is a regular file with one link that may be opened
 // for writing, or names nothing yet, the text goes into a temporary file
 // `.vorelXXXXXX` in the same folder, renamed over the name once it is whole.
-// The new file keeps the old one's permission bits, owner and group; a new
-// name gets 0666 less the umask.
+// The new file keeps the old one's permission bits, owner, group and extended
+// attributes (POSIX ACLs among them); a new name gets 0666 less the umask.
 //
 // Every other name (a symbolic link, a file with several hard links, a device
 // or FIFO) is opened as given with O_WRONLY|O_CREAT|O_TRUNC once the whole
 // text is produced, so that the kernel resolves it and applies its own checks
 // on links, and written in place; so is a plain file whose folder refuses the
-// temporary file or the rename, or whose owner, group or permission bits the
-// temporary file cannot take.
+// temporary file or the rename, or whose owner, group, permission bits or
+// extended attributes the temporary file cannot take.
 //
-// SIGINT, SIGTERM or SIGHUP that would end the process while the temporary
-// file exists remove it first. One save at a time in a process.
+// While the save runs, a signal whose default action would end the process
+// removes the temporary file first, and SIGXFSZ, where its action is the
+// default, is ignored, so that a file size limit fails the write instead of
+// ending the process. One save at a time in a process.
 SaveResult saveFileSafely(const std::string& fileName,
                           const std::function<bool(std::ostream&)>& write);

@@ -4,12 +4,14 @@
 
 #include <unistd.h>
 
+#include <iostream>
 #include <memory>
 #include <sstream>
 #include <string>
 
 #include "Logging.h"
 #include "asmparser/AsmParser.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"
 #include "utils/StringSourceReader.h"
 
@@ -215,6 +217,43 @@ TEST(AsmWriter, SaveUnparsed) {
     std::string text;
     ASSERT_TRUE(readFile(empty, text));
     EXPECT_EQ(text, "");
+}
+
+// Written in place (one of two hard links) and refused part-way by the disk:
+// the file is emptied again, and the save says so.
+TEST(AsmWriter, SaveUnparsedThatFailsInPlaceLeavesTheFileEmpty) {
+    enum Outcome { asExpected = 10, reportedSuccess, otherMessage };
+    const TempFolder folder;
+    folder.write("x.s", std::string(100, 'o') + "\n");
+    ASSERT_EQ(link((folder / "x.s").c_str(), (folder / "y.s").c_str()), 0);
+    ChildSetup limited;
+    limited.fileSizeBytes = 8;
+    const ChildEnd end = runInChild(
+        [&] {
+            AsmParser parser;
+            parser.start();
+            AsmErrorList errors;
+            parser.processLine(std::make_shared<const SourceLine>(std::string("start: nop"), 1),
+                               errors);
+            // Not gtest's capture, which goes through a file that the limit
+            // would cut.
+            std::ostringstream captured;
+            std::streambuf* const saved = std::cerr.rdbuf(captured.rdbuf());
+            const int result = parser.saveUnparsed(folder / "x.s");
+            std::cerr.rdbuf(saved);
+            const std::string err = captured.str();
+            if (result != -1)
+                return int(reportedSuccess);
+            const std::string name = folder / "x.s";
+            return int(err == "Could not write file \"" + name + "\"\nFile \"" + name +
+                                   "\" was left empty\n"
+                           ? asExpected
+                           : otherMessage);
+        },
+        limited);
+    EXPECT_EQ(end.status, asExpected);
+    EXPECT_EQ(folder.read("x.s"), "");
+    EXPECT_EQ(folder.read("y.s"), "");
 }
 
 TEST(AsmWriter, TimerReport) {

@@ -2,7 +2,7 @@
 // and in a file, the disassembly file, and the CPU information block. A plain
 // file is replaced through a temporary file beside it, so a failed save leaves
 // neither a changed file nor a stray temporary file; a write that fails is
-// reported.
+// reported, and a file written in place that fails is left empty.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
@@ -18,6 +19,7 @@
 
 #include "BackendTestSupport.h"
 #include "SeqAssembler.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -301,6 +303,54 @@ TEST(OutputFiles, FailedWriteIsReported) {
         Capture err(std::cerr);
         EXPECT_EQ(rig.assembler.saveDisassemble("/dev/full"), -1);
         EXPECT_EQ(err.str(), "Could not write file \"/dev/full\"\n");
+    }
+}
+
+// A file written in place (here one of two hard links) that the disk refuses
+// part-way is emptied again, both names of it, so that no start of a
+// program is left to pass for a whole one; both saves say so.
+TEST(OutputFiles, WriteThatFailsInPlaceLeavesTheFileEmpty) {
+    enum Outcome { asExpected = 10, reportedSuccess, otherMessage };
+    const struct {
+        const char* name;
+        std::function<bool(const SeqAssembler&, const std::string&)> save;
+        std::function<std::string(const std::string&)> message;
+    } cases[] = {
+        {"hex",
+         [](const SeqAssembler& a, const std::string& name) { return a.saveHexOutput(name); },
+         [](const std::string& name) {
+             return "ERROR: could not write file " + name + "\nERROR: file " + name +
+                    " was left empty\n";
+         }},
+        {"disassembly",
+         [](const SeqAssembler& a, const std::string& name) {
+             return a.saveDisassemble(name) >= 0;
+         },
+         [](const std::string& name) {
+             return "Could not write file \"" + name + "\"\nFile \"" + name + "\" was left empty\n";
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        folder.write("a.out", std::string(100, 'o') + "\n");
+        fs::create_hard_link(folder / "a.out", folder / "b.out");
+        ChildSetup limited;
+        limited.fileSizeBytes = 20;
+        const ChildEnd end = runInChild(
+            [&] {
+                AssemblerRig rig;
+                load(rig, {nopWord, stopWord, jumpWord});
+                Capture err(std::cerr);
+                if (c.save(rig.assembler, folder / "a.out"))
+                    return int(reportedSuccess);
+                return int(err.str() == c.message(folder / "a.out") ? asExpected : otherMessage);
+            },
+            limited);
+        EXPECT_EQ(end.status, asExpected);
+        EXPECT_EQ(folder.read("a.out"), "");
+        EXPECT_EQ(folder.read("b.out"), "");
+        EXPECT_EQ(folder.entries(), (std::vector<std::string>{"a.out", "b.out"}));
     }
 }
 

@@ -1,15 +1,18 @@
 // Saving a whole file over a name, as users meet names: each case runs through
 // saveFileSafely itself and through a run of vorelasm that writes its .hex
 // there. A plain file gets the whole new text or stays as it was, with its
-// permission bits, owner and group; every other name (a symbolic link, a file
-// with several hard links, a device) is written in place through the kernel's
-// own resolution and checks, so what an ordinary user may open for writing,
-// the save writes too, and what the kernel refuses, it refuses. Nothing else
-// in the folder changes: no temporary file stays behind.
+// permission bits, owner, group and extended attributes; every other name (a
+// symbolic link, a file with several hard links, a device) is written in place
+// through the kernel's own resolution and checks, so what an ordinary user may
+// open for writing, the save writes too, and what the kernel refuses, it
+// refuses, and a file written in place that does not take the whole text is
+// left empty. Nothing else in the folder changes: no temporary file stays
+// behind.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -47,6 +50,11 @@ public:
     }
     void hardLink(const std::string& name, const std::string& existing) const {
         check(::link((dir / existing).c_str(), (dir / name).c_str()) == 0, "link", name);
+    }
+    void attribute(const std::string& name, const std::string& key,
+                   const std::string& value) const {
+        check(setxattr((dir / name).c_str(), key.c_str(), value.data(), value.size(), 0) == 0,
+              "setxattr", name);
     }
     void bits(const std::string& name, mode_t mode) const {
         check(chmod((dir / name).c_str(), mode) == 0, "chmod", name);
@@ -108,6 +116,17 @@ struct ReplaceCase {
         limit = bytes;
         return *this;
     }
+    // Past the limit the kernel sends SIGXFSZ, which by default ends the
+    // process, where the other cases ignore it.
+    ReplaceCase& fileSizeSignalAtDefault() {
+        fileSizeSignalIgnored = false;
+        return *this;
+    }
+    // The scene sets extended attributes, which not every file system has.
+    ReplaceCase& withAttributes() {
+        needsAttributes = true;
+        return *this;
+    }
     ReplaceCase& withUmask(mode_t mask) {
         umask = mask;
         return *this;
@@ -128,6 +147,8 @@ struct ReplaceCase {
     bool needsOtherUser = false;
     const char* protection = nullptr;
     rlim_t limit = 0;
+    bool fileSizeSignalIgnored = true;
+    bool needsAttributes = false;
     mode_t umask = 022;
     std::string device;
 };
@@ -142,6 +163,36 @@ const std::string earlier =
 
 std::string hexNamed(size_t length) {
     return std::string(length - 4, 'n') + ".hex";
+}
+
+// The Linux form of a POSIX ACL with the entries of `mode` and one more user
+// who may read: a version, then a tag, the permissions and an id per entry,
+// little-endian, in the order of the tags.
+std::string accessList(mode_t mode, uint32_t reader) {
+    std::string bytes;
+    const auto put = [&bytes](uint32_t value, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes += char((value >> (8 * i)) & 0xff);
+    };
+    const uint32_t anyone = 0xffffffff;
+    put(2, 4);
+    const struct {
+        uint16_t tag;
+        uint16_t permissions;
+        uint32_t id;
+    } entries[] = {
+        {0x01, uint16_t((mode >> 6) & 7), anyone}, // the owner
+        {0x02, 4, reader},                         // a named user
+        {0x04, uint16_t((mode >> 3) & 7), anyone}, // the group
+        {0x10, uint16_t((mode >> 3) & 7), anyone}, // the mask
+        {0x20, uint16_t(mode & 7), anyone},        // others
+    };
+    for (const auto& entry : entries) {
+        put(entry.tag, 2);
+        put(entry.permissions, 2);
+        put(entry.id, 4);
+    }
+    return bytes;
 }
 
 std::vector<ReplaceCase> replaceCases() {
@@ -292,45 +343,90 @@ std::vector<ReplaceCase> replaceCases() {
 
     // A file size limit makes the disk refuse the text part-way. Through the
     // temporary file the old text stays whole and nothing new is left
-    // behind; in place the file was emptied first, so it holds the start of
-    // the new text and the result says so: never new bytes on an old tail,
-    // never "as it was" when it is not.
+    // behind; in place the file was emptied by the open, and it is emptied
+    // again, so that it never holds the start of the new text (nor new bytes
+    // on an old tail), and the result says so. Each case runs twice: with
+    // SIGXFSZ ignored, and at its default, which would end the process in
+    // the middle of the save if the save let it.
     const rlim_t limit = 16;
     const std::string longOld = std::string(40, 'o') + "\n";
-    cases.push_back(ReplaceCase("DiskRefusesTheTextOfAReplacedFile", "a.hex", R::notWritten,
-                                [](const Scene& s) { s.file("a.hex", "old\n"); })
-                        .fileSizeLimit(limit));
+    const std::vector<ReplaceCase> sizeLimited = {
+        ReplaceCase("DiskRefusesTheTextOfAReplacedFile", "a.hex", R::notWritten,
+                    [](const Scene& s) { s.file("a.hex", "old\n"); }),
+        ReplaceCase("DiskRefusesTheTextOfANewFile", "a.hex", R::notWritten),
+        ReplaceCase("DiskRefusesTheTextOfAHardLinkedFile", "a.hex", R::emptied,
+                    [](const Scene& s) {
+                        s.file("a.hex", "old\n");
+                        s.hardLink("b.hex", "a.hex");
+                    })
+            .landingIn({"a.hex", "b.hex"})
+            .inPlace(),
+        ReplaceCase("DiskRefusesTheTextOfAnOldFileLongerThanTheLimit", "a.hex", R::emptied,
+                    [longOld](const Scene& s) {
+                        s.file("a.hex", longOld);
+                        s.hardLink("b.hex", "a.hex");
+                    })
+            .landingIn({"a.hex", "b.hex"})
+            .inPlace(),
+        // Emptied through the descriptor that wrote it: no right to read is
+        // needed.
+        ReplaceCase("DiskRefusesTheTextOfAWriteOnlyFile", "a.hex", R::emptied,
+                    [longOld](const Scene& s) {
+                        s.file("a.hex", longOld, 0200);
+                        s.toTheUser("a.hex");
+                        s.hardLink("b.hex", "a.hex");
+                    })
+            .landingIn({"a.hex", "b.hex"})
+            .inPlace()
+            .byOrdinaryUser(),
+        ReplaceCase("DiskRefusesTheTextOfALinkedFile", "link.hex", R::emptied,
+                    [longOld](const Scene& s) {
+                        s.folder("real");
+                        s.file("real/a.hex", longOld);
+                        s.link("link.hex", "real/a.hex");
+                    })
+            .landingIn({"real/a.hex"})
+            .inPlace(),
+        ReplaceCase("DiskRefusesTheTextInAFolderThatRefusesTheTemporaryFile", "f/a.hex", R::emptied,
+                    [longOld](const Scene& s) {
+                        s.folder("f");
+                        s.file("f/a.hex", longOld, 0666);
+                        s.bits("f", 0555);
+                    })
+            .inPlace()
+            .byOrdinaryUser(),
+    };
+    for (const bool atDefault : {false, true}) {
+        for (ReplaceCase c : sizeLimited) {
+            c.fileSizeLimit(limit);
+            if (atDefault) {
+                c.name += "WithSigxfszAtItsDefault";
+                c.fileSizeSignalAtDefault();
+            }
+            cases.push_back(c);
+        }
+    }
+
+    // A replaced file keeps its extended attributes, POSIX ACLs among them.
+    // One that the user may not read, on a file the user may write, cannot
+    // be copied: the file is written in place and keeps it too.
     cases.push_back(
-        ReplaceCase("DiskRefusesTheTextOfANewFile", "a.hex", R::notWritten).fileSizeLimit(limit));
-    cases.push_back(ReplaceCase("DiskRefusesTheTextOfAHardLinkedFile", "a.hex", R::incomplete,
+        ReplaceCase("FileWithExtendedAttributes", "a.hex", R::saved, [](const Scene& s) {
+            s.file("a.hex", earlier, 0640);
+            s.attribute("a.hex", "user.note", "kept");
+            s.attribute("a.hex", "system.posix_acl_access", accessList(0640, 12345));
+        }).withAttributes());
+    cases.push_back(ReplaceCase("AttributeTheUserCannotRead", "f/a.hex", R::saved,
                                 [](const Scene& s) {
-                                    s.file("a.hex", "old\n");
-                                    s.hardLink("b.hex", "a.hex");
+                                    s.folder("f");
+                                    s.toTheUser("f");
+                                    s.file("f/a.hex", earlier, 0200);
+                                    s.toTheUser("f/a.hex");
+                                    s.attribute("f/a.hex", "user.note", "kept");
                                 })
-                        .landingIn({"a.hex", "b.hex"})
-                        .inPlace()
-                        .fileSizeLimit(limit));
-    cases.push_back(ReplaceCase("DiskRefusesTheTextOfAnOldFileLongerThanTheLimit", "a.hex",
-                                R::incomplete,
-                                [longOld](const Scene& s) {
-                                    s.file("a.hex", longOld);
-                                    s.hardLink("b.hex", "a.hex");
-                                })
-                        .landingIn({"a.hex", "b.hex"})
-                        .inPlace()
-                        .fileSizeLimit(limit));
-    // A file the user can write but not read cannot have its old bytes put
-    // back.
-    cases.push_back(ReplaceCase("DiskRefusesTheTextOfAWriteOnlyFile", "a.hex", R::incomplete,
-                                [longOld](const Scene& s) {
-                                    s.file("a.hex", longOld, 0200);
-                                    s.toTheUser("a.hex");
-                                    s.hardLink("b.hex", "a.hex");
-                                })
-                        .landingIn({"a.hex", "b.hex"})
                         .inPlace()
                         .byOrdinaryUser()
-                        .fileSizeLimit(limit));
+                        .withAttributes());
 
     // In a sticky folder that others may write, such as /tmp, the kernel
     // keeps a privileged run from following another user's link and from
@@ -375,6 +471,17 @@ int kernelProtection(const char* name) {
     return in ? level : 0;
 }
 
+// Whether files in the system's temporary folder take the extended
+// attributes of a user and POSIX ACLs.
+bool attributesCanBeSet() {
+    TempFolder dir;
+    writeFile(dir / "probe", "");
+    const std::string acl = accessList(0644, 12345);
+    return setxattr((dir / "probe").c_str(), "user.probe", "1", 1, 0) == 0 &&
+           setxattr((dir / "probe").c_str(), "system.posix_acl_access", acl.data(), acl.size(),
+                    0) == 0;
+}
+
 const char* resultName(SaveResult result) {
     switch (result) {
     case SaveResult::saved:
@@ -383,6 +490,8 @@ const char* resultName(SaveResult result) {
         return "notOpened";
     case SaveResult::notWritten:
         return "notWritten";
+    case SaveResult::emptied:
+        return "emptied";
     case SaveResult::incomplete:
         return "incomplete";
     }
@@ -403,6 +512,8 @@ protected:
                          << " is off on this system, so nothing refuses the open";
         if (!c.device.empty() && !exists(c.device))
             GTEST_SKIP() << "no " << c.device;
+        if (c.needsAttributes && !attributesCanBeSet())
+            GTEST_SKIP() << "the temporary folder's file system takes no extended attributes";
         user = ordinary.value_or(User{geteuid(), getegid(), false});
 
         // Another user must reach the source.
@@ -426,6 +537,7 @@ protected:
         if (c.asOrdinaryUser)
             setup.user = user;
         setup.fileSizeBytes = c.limit;
+        setup.ignoreFileSizeSignal = c.fileSizeSignalIgnored;
         const mode_t mask = umask(c.umask);
         const SaveResult result = save(dir, setup);
         umask(mask);
@@ -433,9 +545,12 @@ protected:
 
         const FolderSnapshot after = snapshotOf(dir.path());
         FolderSnapshot expected = before;
-        if (c.expected == SaveResult::saved || c.expected == SaveResult::incomplete) {
-            const std::string left =
-                c.expected == SaveResult::incomplete ? text.substr(0, c.limit) : text;
+        if (c.expected == SaveResult::saved || c.expected == SaveResult::emptied ||
+            c.expected == SaveResult::incomplete) {
+            const std::string left = c.expected == SaveResult::emptied ? ""
+                                     : c.expected == SaveResult::incomplete
+                                         ? text.substr(0, c.limit)
+                                         : text;
             const uid_t owner = c.asOrdinaryUser ? user.uid : geteuid();
             const gid_t group = c.asOrdinaryUser ? user.gid : getegid();
             for (const std::string& path : c.lands) {
@@ -443,7 +558,7 @@ protected:
                 const bool made = expected.count(path) == 0;
                 FolderEntry& entry = expected[path];
                 if (made)
-                    entry = {S_IFREG | (0666 & ~c.umask), "", owner, group, 0, 1};
+                    entry = {S_IFREG | (0666 & ~c.umask), "", owner, group, 0, 1, {}};
                 entry.content = left;
                 // A replaced file may be a new one under the old name.
                 if ((made || !c.writtenInPlace) && now != after.end())
@@ -502,6 +617,8 @@ TEST_P(FileReplace, ThroughARun) {
             EXPECT_NE(run.err.find("ERROR: could not write file " + c.target + "\n"),
                       std::string::npos)
                 << run.err;
+            if (run.err.find("ERROR: file " + c.target + " was left empty\n") != std::string::npos)
+                return SaveResult::emptied;
             // The program does not tell these two apart; the folder shows
             // which one it was.
             return c.expected == SaveResult::incomplete ? SaveResult::incomplete

@@ -3,6 +3,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,9 +23,16 @@ std::optional<User> namedUser() {
 
 bool applySetup(const ChildSetup& setup) {
     if (setup.fileSizeBytes != 0) {
-        signal(SIGXFSZ, SIG_IGN);
+        if (setup.ignoreFileSizeSignal)
+            signal(SIGXFSZ, SIG_IGN);
         const struct rlimit limit = {setup.fileSizeBytes, setup.fileSizeBytes};
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return false;
+    }
+    if (setup.noCoreDump) {
+        const struct rlimit none = {0, 0};
+        // A core pattern that pipes to a program ignores the limit, not this.
+        if (setrlimit(RLIMIT_CORE, &none) != 0 || prctl(PR_SET_DUMPABLE, 0) != 0)
             return false;
     }
     if (setup.addressSpaceBytes != 0) {

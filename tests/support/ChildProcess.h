@@ -33,9 +33,14 @@ std::string whyNoOrdinaryUser();
 struct ChildSetup {
     // Takes this user's rights when it is another user.
     std::optional<User> user;
-    // Past this many bytes a write to a file fails with EFBIG instead of
-    // ending the process; 0: no limit.
+    // Past this many bytes a write to a file fails; 0: no limit.
     rlim_t fileSizeBytes = 0;
+    // With a limit, SIGXFSZ is set to be ignored, so that a write past it
+    // fails with EFBIG; false: it keeps the action it had, by default the
+    // end of the process.
+    bool ignoreFileSizeSignal = true;
+    // A signal that ends the child leaves no core dump behind.
+    bool noCoreDump = false;
     // The most address space the child may take; 0: no limit.
     rlim_t addressSpaceBytes = 0;
     // The working folder, entered with the user's rights; "": the parent's.

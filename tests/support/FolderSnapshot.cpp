@@ -1,9 +1,12 @@
 #include "tests/support/FolderSnapshot.h"
 
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 #include "tests/support/TempFolder.h"
@@ -35,6 +38,34 @@ std::string contentOf(const std::string& path, const struct stat& st) {
     return bytes;
 }
 
+// The extended attributes of the name itself, not where a link leads, that a
+// test may set: the user's own and POSIX ACLs. Security labels, which the
+// system gives every new file, are left out.
+std::map<std::string, std::string> attributesOf(const std::string& path) {
+    std::map<std::string, std::string> attributes;
+    std::string names(65536, '\0');
+    const ssize_t size = llistxattr(path.c_str(), names.data(), names.size());
+    if (size < 0) {
+        if (errno == ENOTSUP)
+            return attributes;
+        throw std::runtime_error("cannot list the attributes of " + path);
+    }
+    names.resize(size_t(size));
+    for (size_t at = 0; at < names.size(); at += std::strlen(names.c_str() + at) + 1) {
+        const char* name = names.c_str() + at;
+        if (std::strncmp(name, "user.", 5) != 0 && std::strncmp(name, "system.posix_acl", 16) != 0)
+            continue;
+        std::string value(65536, '\0');
+        const ssize_t got = lgetxattr(path.c_str(), name, value.data(), value.size());
+        if (got < 0)
+            throw std::runtime_error("cannot read the attribute " + std::string(name) + " of " +
+                                     path);
+        value.resize(size_t(got));
+        attributes[name] = value;
+    }
+    return attributes;
+}
+
 void visit(const std::string& top, const std::string& sub, FolderSnapshot& snapshot) {
     const std::string folder = sub.empty() ? top : top + "/" + sub;
     for (const std::string& name : folderEntries(folder)) {
@@ -43,8 +74,8 @@ void visit(const std::string& top, const std::string& sub, FolderSnapshot& snaps
         struct stat st {};
         if (lstat(path.c_str(), &st) != 0)
             throw std::runtime_error("cannot examine " + path);
-        snapshot[relative] = {st.st_mode, contentOf(path, st), st.st_uid,
-                              st.st_gid,  st.st_ino,           st.st_nlink};
+        snapshot[relative] = {st.st_mode, contentOf(path, st), st.st_uid,         st.st_gid,
+                              st.st_ino,  st.st_nlink,         attributesOf(path)};
         if (S_ISDIR(st.st_mode))
             visit(top, relative, snapshot);
     }
@@ -54,14 +85,17 @@ void visit(const std::string& top, const std::string& sub, FolderSnapshot& snaps
 
 bool operator==(const FolderEntry& a, const FolderEntry& b) {
     return a.mode == b.mode && a.content == b.content && a.uid == b.uid && a.gid == b.gid &&
-           a.inode == b.inode && a.links == b.links;
+           a.inode == b.inode && a.links == b.links && a.attributes == b.attributes;
 }
 
 std::ostream& operator<<(std::ostream& os, const FolderEntry& entry) {
     char mode[16];
     std::snprintf(mode, sizeof mode, "%07o", unsigned(entry.mode));
     return os << "{mode " << mode << ", owner " << entry.uid << ":" << entry.gid << ", inode "
-              << entry.inode << ", links " << entry.links << ", \"" << entry.content << "\"}";
+              << entry.inode << ", links " << entry.links;
+    for (const auto& [name, value] : entry.attributes)
+        os << ", " << name << " (" << value.size() << " bytes)";
+    return os << ", \"" << entry.content << "\"}";
 }
 
 FolderSnapshot snapshotOf(const std::string& folder) {

@@ -17,6 +17,8 @@ struct FolderEntry {
     gid_t gid = 0;
     ino_t inode = 0;
     nlink_t links = 0;
+    // The extended attributes of the user and the POSIX ACLs, by name.
+    std::map<std::string, std::string> attributes;
 };
 
 bool operator==(const FolderEntry& a, const FolderEntry& b);

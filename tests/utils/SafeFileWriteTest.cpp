@@ -2,7 +2,8 @@
 // the table of tests/hardening/FileReplaceTest.cpp, run through the save and
 // through the program): a text that fails or throws leaves the target as it
 // was, a FIFO is written and not replaced, the temporary file sits beside the
-// target and is not inherited, and a signal that ends the process removes it.
+// target and is not inherited, and every signal that ends the process removes
+// it.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -150,51 +151,79 @@ TEST_F(SafeFileWrite, TemporaryFileIsBesideTheTargetAndClosedOnExec) {
     }
 }
 
+// Every signal that a handler may catch and whose default action ends the
+// process: the terminal's, the timers', the resource limits', the user's, a
+// broken pipe, the crashes and the real-time ones.
+std::vector<int> endingSignals() {
+    std::vector<int> signals = {SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGTRAP,   SIGABRT,
+                                SIGBUS,  SIGFPE,  SIGUSR1, SIGSEGV, SIGUSR2,   SIGPIPE,
+                                SIGALRM, SIGTERM, SIGXCPU, SIGPROF, SIGVTALRM, SIGSYS};
+#ifdef SIGIO
+    signals.push_back(SIGIO);
+#endif
+#ifdef SIGPWR
+    signals.push_back(SIGPWR);
+#endif
+#ifdef SIGSTKFLT
+    signals.push_back(SIGSTKFLT);
+#endif
+    signals.push_back(SIGRTMIN);
+    signals.push_back(SIGRTMAX);
+    return signals;
+}
+
 // A signal that ends the process while the text is made removes the
-// temporary file on its way out; the earlier file stays as it was.
+// temporary file on its way out; the earlier file stays as it was, and the
+// process ends by that signal.
 TEST_F(SafeFileWrite, EndingSignalRemovesTheTemporaryFile) {
-    struct SignalCase {
-        int sig;
-        const char* earlier; // nullptr: no file before
-    };
-    const SignalCase cases[] = {
-        {SIGINT, "earlier\n"}, {SIGTERM, "earlier\n"}, {SIGHUP, "earlier\n"},
-        {SIGINT, nullptr},     {SIGTERM, nullptr},     {SIGHUP, nullptr},
-    };
-    for (const SignalCase& c : cases) {
-        SCOPED_TRACE(std::string(strsignal(c.sig)) + (c.earlier ? ", replacing" : ", new name"));
-        if (c.earlier)
-            dir.write("a.hex", c.earlier);
-        const ChildEnd end = runInChild([&] {
-            signal(c.sig, SIG_DFL);
-            const auto interrupted = [&](std::ostream& os) {
-                os << "half";
-                raise(c.sig);
-                os << " and the rest\n";
-                return true;
-            };
-            saveFileSafely(dir / "a.hex", interrupted);
-            return 0;
-        });
-        ASSERT_NE(end.signal, 0) << "the save went on past the signal";
-        EXPECT_EQ(end.signal, c.sig);
-        if (c.earlier) {
-            EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.hex"});
-            EXPECT_EQ(dir.read("a.hex"), c.earlier);
-            ASSERT_EQ(unlink((dir / "a.hex").c_str()), 0);
-        } else {
-            EXPECT_EQ(dir.entries(), std::vector<std::string>{});
+    for (const int sig : endingSignals()) {
+        for (const char* earlier : {"earlier\n", static_cast<const char*>(nullptr)}) {
+            SCOPED_TRACE(std::string(strsignal(sig)) + (earlier ? ", replacing" : ", new name"));
+            if (earlier)
+                dir.write("a.hex", earlier);
+            ChildSetup setup;
+            setup.noCoreDump = true;
+            const ChildEnd end = runInChild(
+                [&] {
+                    signal(sig, SIG_DFL);
+                    const auto interrupted = [&](std::ostream& os) {
+                        os << "half";
+                        raise(sig);
+                        os << " and the rest\n";
+                        return true;
+                    };
+                    saveFileSafely(dir / "a.hex", interrupted);
+                    return 0;
+                },
+                setup);
+            ASSERT_NE(end.signal, 0) << "the save went on past the signal";
+            EXPECT_EQ(end.signal, sig);
+            if (earlier) {
+                EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.hex"});
+                EXPECT_EQ(dir.read("a.hex"), earlier);
+                ASSERT_EQ(unlink((dir / "a.hex").c_str()), 0);
+            } else {
+                EXPECT_EQ(dir.entries(), std::vector<std::string>{});
+            }
         }
     }
 }
 
 volatile sig_atomic_t caught = 0;
+
+void (*actionOf(int sig))(int) {
+    struct sigaction action {};
+    sigaction(sig, nullptr, &action);
+    return action.sa_handler;
+}
+
 void countSignal(int) {
     caught = caught + 1;
 }
 
 // A signal the process ignores or catches does not end it, so the save goes
-// on and finishes; after the save every signal has the action it had before.
+// on and finishes; after the save every signal has the action it had before,
+// SIGXFSZ too, which the save ignores while it runs.
 TEST_F(SafeFileWrite, SignalsKeepTheirActionsAroundASave) {
     enum Outcome { savedAndKept = 10, notSaved, actionChanged, handlerNotRun };
     const struct {
@@ -216,13 +245,15 @@ TEST_F(SafeFileWrite, SignalsKeepTheirActionsAroundASave) {
                                    os << "new\n";
                                    return true;
                                };
+                               std::vector<void (*)(int)> before(NSIG);
+                               for (int sig = 1; sig < NSIG; ++sig)
+                                   before[sig] = actionOf(sig);
                                if (saveFileSafely(dir / "a.hex", raising) != SaveResult::saved)
                                    return int(notSaved);
-                               struct sigaction term {
-                               }, interrupt{};
-                               sigaction(SIGTERM, nullptr, &term);
-                               sigaction(SIGINT, nullptr, &interrupt);
-                               if (term.sa_handler != c.action || interrupt.sa_handler != SIG_DFL)
+                               for (int sig = 1; sig < NSIG; ++sig)
+                                   if (actionOf(sig) != before[sig])
+                                       return int(actionChanged);
+                               if (actionOf(SIGTERM) != c.action || actionOf(SIGXFSZ) != SIG_DFL)
                                    return int(actionChanged);
                                if (c.action == countSignal && caught != 1)
                                    return int(handlerNotRun);
