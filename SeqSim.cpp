@@ -156,10 +156,10 @@ std::shared_ptr<SeqInstructionDef> SeqSim::decode(uint64_t word) const {
 bool SeqSim::processInstruction() {
     const uint64_t word = fetchInstruction();
     const auto def = decode(word);
-    return executeClassical(*def, word);
+    return executeClassical(*def, word) == Classical::notClassical;
 }
 
-bool SeqSim::executeClassical(const SeqInstructionDef& def, uint64_t word) {
+SeqSim::Classical SeqSim::executeClassical(const SeqInstructionDef& def, uint64_t word) {
     const std::string& m = def.mnemonic;
     const uint64_t jump = static_cast<uint64_t>(static_cast<int64_t>(jumpCycles));
 
@@ -226,7 +226,7 @@ bool SeqSim::executeClassical(const SeqInstructionDef& def, uint64_t word) {
         } else if (textIs(m, "asr")) {
             op = Op::ASR;
         } else {
-            return true;
+            return Classical::notClassical;
         }
         ALUArgs2 args;
         getALUArgs2(args, def, word);
@@ -262,7 +262,7 @@ bool SeqSim::executeClassical(const SeqInstructionDef& def, uint64_t word) {
     }
     instructionCount += 1;
     classicalCycles += 1;
-    return false;
+    return Classical::executed;
 }
 
 // ---- run loop --------------------------------------------------------------
