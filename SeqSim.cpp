@@ -1,7 +1,6 @@
 #include "SeqSim.h"
 
 #include <cstdio>
-#include <cstring>
 #include <sstream>
 
 #include "Logging.h"
@@ -71,17 +70,8 @@ uint32_t SeqSim::getPrefetchedRegister(unsigned index) const {
 
 uint32_t SeqSim::fieldValue(const SeqInstructionDef& def, std::string_view field,
                             uint64_t word) const {
-    // A definition writes a handful of fields: walking its name table with the
-    // length compared first costs less than hashing the name for every operand.
-    for (const auto& entry : def.fields.byName) {
-        const std::string& name = entry.first;
-        if (name.size() == field.size() &&
-            std::memcmp(name.data(), field.data(), field.size()) == 0) {
-            if (const auto& f = entry.second) {
-                return static_cast<uint32_t>((word >> (f->lsb & 63)) & f->mask);
-            }
-            break;
-        }
+    if (const SeqField* f = def.fields.scanByName(field)) {
+        return static_cast<uint32_t>((word >> (f->lsb & 63)) & f->mask);
     }
     SeqProcArgumentNotFoundError error("Instruction ");
     error << def.mnemonic << "( opcode=" << static_cast<unsigned long long>(def.opcode)
