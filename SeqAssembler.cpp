@@ -121,7 +121,7 @@ void SeqAssembler::asmSectionFinish(AsmErrorList& errors) {
         } catch (const AsmError& e) {
             if (debugActive())
                 Logging::write(7, "SeqAssembler::assemble:loop: caught AsmError ('%s')",
-                               loggable(e.what()).c_str());
+                               loggable(e.text()).c_str());
             errors.insert(e.shared_ptr_copy());
         }
     }
@@ -157,7 +157,7 @@ int SeqAssembler::assemble(SourceReader& reader, AsmErrorList& errors) {
     } catch (const AsmError& e) {
         if (debugActive())
             Logging::write(7, "SeqAssembler::assemble: caught AsmError ('%s')",
-                           loggable(e.what()).c_str());
+                           loggable(e.text()).c_str());
         errors.insert(e.shared_ptr_copy());
         errors.sort();
         return static_cast<int>(errors.size());
