@@ -121,7 +121,7 @@ void SeqAssembler::asmSectionFinish(AsmErrorList& errors) {
         } catch (const AsmError& e) {
             if (debugActive())
                 Logging::write(7, "SeqAssembler::assemble:loop: caught AsmError ('%s')",
-                               loggable(e.what()).c_str());
+                               loggable(e.text()).c_str());
             errors.insert(e.shared_ptr_copy());
         }
     }
@@ -157,7 +157,7 @@ int SeqAssembler::assemble(SourceReader& reader, AsmErrorList& errors) {
     } catch (const AsmError& e) {
         if (debugActive())
             Logging::write(7, "SeqAssembler::assemble: caught AsmError ('%s')",
-                           loggable(e.what()).c_str());
+                           loggable(e.text()).c_str());
         errors.insert(e.shared_ptr_copy());
         errors.sort();
         return static_cast<int>(errors.size());
@@ -165,11 +165,12 @@ int SeqAssembler::assemble(SourceReader& reader, AsmErrorList& errors) {
         throw;
     } catch (const std::exception& e) {
         // A source that fails while it is read is an error of the assembly: the
-        // list is not empty, so nothing is encoded.
+        // list is not empty, so nothing is encoded. The failure cut the parse
+        // short of the sort that ends it; every other road ends sorted.
         errors.emplace<AsmRuntimeError>(readFailureText(reader, e));
+        errors.sort();
     }
 
-    errors.sort();
     auto& memory = processor->instructionMemory;
     std::fill(memory.data + std::min(programSize, memory.size), memory.data + memory.size,
               instruction_t(0));

@@ -1,7 +1,6 @@
 #include "SeqSim.h"
 
 #include <cstdio>
-#include <cstring>
 #include <sstream>
 
 #include "Logging.h"
@@ -71,17 +70,8 @@ uint32_t SeqSim::getPrefetchedRegister(unsigned index) const {
 
 uint32_t SeqSim::fieldValue(const SeqInstructionDef& def, std::string_view field,
                             uint64_t word) const {
-    // A definition writes a handful of fields: walking its name table with the
-    // length compared first costs less than hashing the name for every operand.
-    for (const auto& entry : def.fields.byName) {
-        const std::string& name = entry.first;
-        if (name.size() == field.size() &&
-            std::memcmp(name.data(), field.data(), field.size()) == 0) {
-            if (const auto& f = entry.second) {
-                return static_cast<uint32_t>((word >> (f->lsb & 63)) & f->mask);
-            }
-            break;
-        }
+    if (const SeqField* f = def.fields.scanByName(field)) {
+        return static_cast<uint32_t>((word >> (f->lsb & 63)) & f->mask);
     }
     SeqProcArgumentNotFoundError error("Instruction ");
     error << def.mnemonic << "( opcode=" << static_cast<unsigned long long>(def.opcode)
@@ -156,10 +146,10 @@ std::shared_ptr<SeqInstructionDef> SeqSim::decode(uint64_t word) const {
 bool SeqSim::processInstruction() {
     const uint64_t word = fetchInstruction();
     const auto def = decode(word);
-    return executeClassical(*def, word);
+    return executeClassical(*def, word) == Classical::notClassical;
 }
 
-bool SeqSim::executeClassical(const SeqInstructionDef& def, uint64_t word) {
+SeqSim::Classical SeqSim::executeClassical(const SeqInstructionDef& def, uint64_t word) {
     const std::string& m = def.mnemonic;
     const uint64_t jump = static_cast<uint64_t>(static_cast<int64_t>(jumpCycles));
 
@@ -226,7 +216,7 @@ bool SeqSim::executeClassical(const SeqInstructionDef& def, uint64_t word) {
         } else if (textIs(m, "asr")) {
             op = Op::ASR;
         } else {
-            return true;
+            return Classical::notClassical;
         }
         ALUArgs2 args;
         getALUArgs2(args, def, word);
@@ -262,7 +252,7 @@ bool SeqSim::executeClassical(const SeqInstructionDef& def, uint64_t word) {
     }
     instructionCount += 1;
     classicalCycles += 1;
-    return false;
+    return Classical::executed;
 }
 
 // ---- run loop --------------------------------------------------------------

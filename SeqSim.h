@@ -114,10 +114,12 @@ protected:
     uint64_t fetchInstruction() const;
     // The definition that the word encodes; throws when the set has none.
     std::shared_ptr<SeqInstructionDef> decode(uint64_t word) const;
-    // Executes a classical instruction decoded from the word at pc; true,
-    // changing nothing, for any other mnemonic. Subclasses decode once and
-    // pass the definition on.
-    bool executeClassical(const SeqInstructionDef& def, uint64_t word);
+    // Whether executeClassical carried the instruction out; notClassical
+    // changed nothing, so that a subclass can execute it instead.
+    enum class Classical { executed, notClassical };
+    // Executes a classical instruction decoded from the word at pc. Subclasses
+    // decode once and pass the definition on.
+    Classical executeClassical(const SeqInstructionDef& def, uint64_t word);
     // Current read of a register (the data memory's own read error).
     uint32_t getRegister(unsigned index) const;
     // Field value of a named field of the word; throws when def has no such field.

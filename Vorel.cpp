@@ -60,11 +60,9 @@ void Vorel::adopt(std::unique_ptr<SeqProcessor> cpu, std::unique_ptr<SeqAssemble
 }
 
 Vorel::~Vorel() {
-    // The sections only point at the processor and do not use it while they
-    // are destroyed, so it may go first.
-    delete processor;
-    delete assembler;
     delete sim;
+    delete assembler;
+    delete processor;
     asmSections.clear();
 }
 

@@ -226,9 +226,7 @@ void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, size_t start
                     std::vector<std::shared_ptr<const SourceLine>>{referrer->sourceLine}, name));
             else
                 errors.insert(std::make_shared<AsmUnresolvedAddressLabelError>(
-                    std::vector<SourceErrorRef>{
-                        SourceErrorRef(place.line, place.start, place.size())},
-                    name));
+                    std::vector<SourceErrorRef>{refToToken(place)}, name));
         }
     }
     errors.sort();

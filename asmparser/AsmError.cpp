@@ -152,11 +152,11 @@ std::vector<SourceErrorRef> refsToName(const std::vector<std::shared_ptr<const S
     return refs;
 }
 
+} // namespace
+
 SourceErrorRef refToToken(const AsmToken& token) {
     return SourceErrorRef(token.line, token.start, token.size());
 }
-
-} // namespace
 
 AsmUnresolvedReferenceError::AsmUnresolvedReferenceError(
     std::vector<std::shared_ptr<const SourceLine>> lines, std::string name, std::string kind)

@@ -15,6 +15,9 @@
 #include "utils/SourceLine.h"
 #include "utils/StreamException.h"
 
+// The reference to the token's bytes in its line.
+SourceErrorRef refToToken(const AsmToken& token);
+
 class AsmError {
 public:
     virtual const char* what() const noexcept = 0;

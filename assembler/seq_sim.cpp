@@ -24,7 +24,7 @@ bool seq_sim::processInstruction() {
     const uint64_t word = fetchInstruction();
     auto found = decode(word);
     const SeqInstructionDef& def = *found;
-    if (!executeClassical(def, word)) {
+    if (executeClassical(def, word) == Classical::executed) {
         return false;
     }
     const std::string& m = def.mnemonic;

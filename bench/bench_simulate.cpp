@@ -2,6 +2,8 @@
 // instructions; prints simulated instructions per second and the heap
 // allocations made per simulated instruction. The counts and a checksum of the
 // real-time log text are printed too, so two builds can be seen to agree.
+// The first run, on a fresh simulator, is shown apart: it grows the real-time
+// log entry by entry, where the later runs reuse the log's room.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -78,6 +80,7 @@ int main() {
         processor.realtimeClockMHz = 250.0;
         seq_sim sim(&processor);
 
+        double first = 0.0;
         double best = 0.0;
         double total = 0.0;
         unsigned long long allocs = 0;
@@ -89,6 +92,9 @@ int main() {
             allocs = bench::heapAllocations() - before;
             const double seconds = std::chrono::duration<double>(stop - start).count();
             const double rate = static_cast<double>(sim.instructionCount) / seconds;
+            if (r == 0) {
+                first = rate;
+            }
             best = rate > best ? rate : best;
             total += rate;
         }
@@ -101,6 +107,8 @@ int main() {
                     static_cast<unsigned long long>(checksum(sim.rt_log_text(""))));
         std::printf("%-16s best %.3e, mean %.3e simulated instructions/second\n", "", best,
                     total / repeats);
+        std::printf("%-16s first run %.3e simulated instructions/second, on a fresh simulator\n",
+                    "", first);
         std::printf("%-16s %llu heap allocations in the last run (%.2e per instruction)\n", "",
                     allocs,
                     static_cast<double>(allocs) / static_cast<double>(sim.instructionCount));

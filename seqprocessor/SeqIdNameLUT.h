@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <typeinfo>
 #include <unordered_map>
@@ -112,6 +114,21 @@ public:
             return nullptr;
         }
         return found->second;
+    }
+
+    // For the small tables read on every simulated operand (a definition's
+    // fields): walking the map with the length compared first costs less than
+    // making a std::string, hashing it and copying the shared pointer. The
+    // element stays owned by the table; null when the name is not entered.
+    T* scanByName(std::string_view name) const {
+        for (const auto& entry : byName) {
+            const std::string& key = entry.first;
+            if (key.size() == name.size() &&
+                std::memcmp(key.data(), name.data(), name.size()) == 0) {
+                return entry.second.get();
+            }
+        }
+        return nullptr;
     }
 
 private:

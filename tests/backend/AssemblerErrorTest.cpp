@@ -327,4 +327,21 @@ TEST(AssemblerError, EncodingErrorsAreLoggedAtDebugLevel) {
         << log;
 }
 
+TEST(AssemblerError, DebugLogShowsTheWholeErrorOfALineWithANulByte) {
+    AssemblerRig rig;
+    Logging::setLogLevel(7);
+    testing::internal::CaptureStderr();
+    rig.assemble(std::string("nop\nxyz #a\0tail\n", 16));
+    const std::string log = testing::internal::GetCapturedStderr();
+    Logging::setLogLevel(3);
+    ASSERT_EQ(rig.errors.size(), 1u);
+    // The logged error is the report's text with the NUL shown as \0: the
+    // line, past the NUL, and the pointer under "xyz".
+    std::string logged = rig.errors[0]->text();
+    ASSERT_NE(logged.find('\0'), std::string::npos);
+    logged = loggable(logged);
+    EXPECT_NE(log.find("caught AsmError ('" + logged + "')"), std::string::npos) << log;
+    EXPECT_NE(log.find("xyz #a\\0tail\n^^^"), std::string::npos) << log;
+}
+
 } // namespace

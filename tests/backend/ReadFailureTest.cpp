@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "BackendTestSupport.h"
 #include "Vorel.h"
@@ -46,6 +47,19 @@ TEST(ReadFailure, StandAloneAssemblyRecordsItAndEncodesNothing) {
         << rig.errors.begin()->get()->what();
     EXPECT_EQ(rig.assembler.getProgramSize(), 0u);
     EXPECT_EQ(rig.word(0), 0u) << "the earlier program is cleared";
+}
+
+// The failure ends the parse before the parser puts its errors in order: a
+// repeated definition is filed at the first one, before the errors read since.
+TEST(ReadFailure, StandAloneAssemblyHandsBackItsErrorsInLineOrder) {
+    AssemblerRig rig;
+    FailingReader reader(".DEF N 1\nnop ]\n.DEF N 2\nnop\n", 3);
+    EXPECT_EQ(rig.assembler.assemble(reader, rig.errors), 3);
+    std::vector<int> lines;
+    for (const auto& error : rig.errors)
+        lines.push_back(error->lineNr());
+    EXPECT_EQ(lines, (std::vector<int>{1, 2, 0})) << rig.errors.toStringDetails();
+    EXPECT_NE(std::string(rig.errors[2]->what()).find(expected), std::string::npos);
 }
 
 TEST(ReadFailure, FacadeRecordsItAndEncodesNothing) {

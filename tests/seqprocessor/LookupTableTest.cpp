@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "seqprocessor/SeqArgumentTable.h"
 #include "seqprocessor/SeqFieldTable.h"
@@ -41,6 +42,24 @@ TEST(SeqIdNameLUT, SparseIdsLeaveEmptySlots) {
     EXPECT_EQ(table.findById(3)->name, "C");
     EXPECT_EQ(table.findByName("A")->id, 0u);
     EXPECT_FALSE(table.findByName("B"));
+}
+
+TEST(SeqIdNameLUT, ScanByNameFindsExactlyWhatFindByNameFinds) {
+    SeqIdNameLUT<SeqField const> table;
+    table.add(makeField(0, "A"));
+    table.add(makeField(1, "REG0"));
+    table.add(makeField(2, "REG1"));
+    table.add(makeField(3, "IMM"));
+    table.add(makeField(4, ""));
+    // Hits, names of the same length, prefixes, extensions, case and the empty name.
+    for (const char* name : {"A", "REG0", "REG1", "IMM", "REG2", "REG", "REG00", "reg0", "B", ""}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(table.scanByName(name), table.findByName(name).get());
+    }
+    EXPECT_EQ(table.scanByName("REG1")->id, 2u);
+    // The view's length counts, not a terminating NUL: operands are named by views.
+    EXPECT_EQ(table.scanByName(std::string_view("REG0X", 4))->id, 1u);
+    EXPECT_EQ(table.scanByName(std::string_view("IMM", 2)), nullptr);
 }
 
 TEST(SeqIdNameLUT, UnnamedElementsAreKeptByIdOnly) {
