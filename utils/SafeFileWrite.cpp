@@ -191,14 +191,18 @@ public:
         struct sigaction ignored {};
         ignored.sa_handler = SIG_IGN;
         sigemptyset(&ignored.sa_mask);
-        // A signal that comes while the actions change waits for the one it
-        // is meant for.
-        SignalsHeld held;
+        // Every signal is held back while the actions change, so that none
+        // meets an action not meant for it, and one call both sets the new
+        // action and reads the old.
+        sigset_t all, before;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &before);
         for (int sig = 1; sig < NSIG; ++sig) {
             if (endsTheSave(sig))
                 installed[sig] = takeOver(sig, removal);
         }
         installed[SIGXFSZ] = takeOver(SIGXFSZ, ignored);
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
     }
     ~SignalsDuringSave() {
         for (int sig = 1; sig < NSIG; ++sig)
@@ -209,11 +213,15 @@ public:
     SignalsDuringSave& operator=(const SignalsDuringSave&) = delete;
 
 private:
-    // Gives the signal `action` where its action is the default one.
+    // Gives the signal `action` where its action was the default one, and
+    // puts any other back.
     bool takeOver(int sig, const struct sigaction& action) {
-        return sigaction(sig, nullptr, &previous[sig]) == 0 &&
-               (previous[sig].sa_flags & SA_SIGINFO) == 0 && previous[sig].sa_handler == SIG_DFL &&
-               sigaction(sig, &action, nullptr) == 0;
+        if (sigaction(sig, &action, &previous[sig]) != 0)
+            return false;
+        if ((previous[sig].sa_flags & SA_SIGINFO) == 0 && previous[sig].sa_handler == SIG_DFL)
+            return true;
+        sigaction(sig, &previous[sig], nullptr);
+        return false;
     }
 
     struct sigaction previous[NSIG];
