@@ -190,8 +190,12 @@ SeqSim::Classical SeqSim::executeClassical(const SeqInstructionDef& def, uint64_
         const uint32_t v = getImmediateOrPrefetchedRegisterValue(def, "IMM", "REG0", word);
         const uint32_t d = getImmediateValue(def, "REG2", word);
         // Written past setRegister on purpose: the next instruction's prefetched
-        // read already sees the moved value.
+        // read already sees the moved value. The value that such a read takes
+        // while a write is settling becomes the moved one too: at the first
+        // instruction every register looks written at cycle 0, so the read at
+        // cycle 1 takes that value, not the register.
         processor->dataMemory.write(d, v);
+        previousValues[d] = v;
         pc += 1;
     } else if (textIs(m, "not")) {
         ALUArgs1 args;

@@ -88,7 +88,8 @@ public:
     SeqProcessor* processor = nullptr;
     std::string sectionDirective = ".SIM";
     // Per register: its value before, and the cycle count at, its last write
-    // through setRegister; they make the prefetch rule.
+    // through setRegister; they make the prefetch rule. A move, which is seen
+    // at once, puts its value in both the register and previousValues.
     std::vector<uint32_t> previousValues;
     std::vector<uint64_t> writeCycles;
     // One stopwatch per run, never removed.

@@ -72,7 +72,7 @@ const ProgramCase programCases[] = {
     {"MoveRegisterSeesMovedValue", "nop\nmove 7, R1\nmove R1, R2\nstop", 1000, false, "",
      3, 4, 4, 0, {{1, 7}, {2, 7}}},
     {"MoveAtRunStartReadAtCycleOne", "move 7, R1\nmove R1, R2\nstop", 1000, false, "",
-     2, 3, 3, 0, {{1, 7}, {2, 0}}},
+     2, 3, 3, 0, {{1, 7}, {2, 7}}},
     // Arithmetic and logic, immediate (2 cycles) and register (3 cycles) forms.
     {"NotImmediate", "not 0, R1\nstop", 1000, false, "", 1, 2, 3, 0, {{1, 0xFFFFFFFFu}}},
     {"NotRegister", "nop\nmove 5, R1\nnot R1, R2\nstop", 1000, false, "",
@@ -200,6 +200,60 @@ TEST_P(ProgramTest, RunsToExpectedState) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, ProgramTest, ::testing::ValuesIn(programCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A program's registers do not depend on whether it starts at address 0 or
+// behind a nop: a move is seen by the next instruction from the first one on,
+// and a write through setRegister is still seen one instruction late.
+struct StartCase {
+    const char* name;
+    const char* source;
+    std::vector<std::pair<unsigned, uint32_t>> registers;
+};
+
+std::ostream& operator<<(std::ostream& os, const StartCase& c) {
+    return os << c.name;
+}
+
+// clang-format off
+const StartCase startCases[] = {
+    {"MoveReadByMove",     "move 7, R1\nmove R1, R2\nstop",                    {{1, 7}, {2, 7}}},
+    {"MoveReadByAdd",      "move 7, R1\nadd R1, 1, R2\nstop",                  {{1, 7}, {2, 8}}},
+    {"MoveReadByAddReg",   "move 7, R1\nadd R1, R1, R2\nstop",                 {{1, 7}, {2, 14}}},
+    {"MoveReadByJge",      "move 7, R1\njge R1, 7, @t\nmove 1, R3\nt: stop",  {{1, 7}, {3, 0}}},
+    {"MoveReadByLoop",     "move 2, R1\nloop R1, @t\nmove 1, R3\nt: stop",    {{1, 1}, {3, 0}}},
+    {"MoveReadByNot",      "move 7, R1\nnot R1, R2\nstop",                     {{2, 0xFFFFFFF8u}}},
+    {"AddReadAtOnceOld",   "add R0, 7, R1\nmove R1, R2\nstop",                 {{1, 7}, {2, 0}}},
+    {"AddReadLaterNew",    "add R0, 7, R1\nnop\nmove R1, R2\nstop",            {{1, 7}, {2, 7}}},
+    {"MoveThenAddHazard",  "move 7, R1\nadd R1, 1, R1\nmove R1, R2\nstop",     {{1, 8}, {2, 7}}},
+};
+// clang-format on
+
+class StartTest : public ::testing::TestWithParam<StartCase> {
+protected:
+    void SetUp() override { Logging::setLogLevel(4); }
+};
+
+TEST_P(StartTest, RegistersDoNotDependOnALeadingNop) {
+    const StartCase& c = GetParam();
+    SimFixture atZero(c.source);
+    SimFixture behindNop(std::string("nop\n") + c.source);
+    ASSERT_EQ(atZero.assembleResult, 0) << atZero.assembleMessage;
+    ASSERT_EQ(behindNop.assembleResult, 0) << behindNop.assembleMessage;
+    std::string message;
+    ASSERT_FALSE(atZero.sim->simulate(1000, message)) << message;
+    ASSERT_FALSE(behindNop.sim->simulate(1000, message)) << message;
+    EXPECT_EQ(behindNop.sim->instructionCount, atZero.sim->instructionCount + 1);
+    EXPECT_EQ(behindNop.sim->classicalCycles, atZero.sim->classicalCycles + 1);
+    for (const auto& [index, value] : c.registers) {
+        EXPECT_EQ(atZero.reg(index), value) << "R" << index << " at address 0";
+        EXPECT_EQ(behindNop.reg(index), value) << "R" << index << " behind a nop";
+    }
+    for (unsigned i = 0; i < 64; ++i)
+        EXPECT_EQ(atZero.reg(i), behindNop.reg(i)) << "R" << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Start, StartTest, ::testing::ValuesIn(startCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
