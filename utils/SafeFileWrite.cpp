@@ -92,10 +92,11 @@ bool render(const std::function<bool(std::ostream&)>& write, std::string& text) 
     return ok && os.good();
 }
 
-bool writeAll(int fd, const std::string& bytes) {
+// Only write(), so that the signal handler may use it too.
+bool writeAll(int fd, const char* bytes, size_t size) {
     size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    while (done < size) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -103,6 +104,10 @@ bool writeAll(int fd, const std::string& bytes) {
         done += static_cast<size_t>(n);
     }
     return true;
+}
+
+bool writeAll(int fd, const std::string& bytes) {
+    return writeAll(fd, bytes.data(), bytes.size());
 }
 
 // The folder part of a path, with its closing '/', or "" for a bare name.
@@ -152,16 +157,38 @@ const sigset_t& endingSet() {
     return set;
 }
 
-void removeTemporaryAndEnd(int sig) {
-    if (temporaryExists)
-        unlink(temporaryName);
+// A temporary file that cannot be removed stays in the user's folder, hidden
+// by its leading dot, so it is named on standard error. The line is made
+// whole first, so that other output does not split it, on the stack and
+// written with write() alone: the signal handler says it too.
+void sayNotRemoved() {
+    static const char says[] = "ERROR: could not remove temporary file ";
+    char line[sizeof says + sizeof temporaryName];
+    const size_t nameLength = std::strlen(temporaryName);
+    std::memcpy(line, says, sizeof says - 1);
+    std::memcpy(line + sizeof says - 1, temporaryName, nameLength);
+    line[sizeof says - 1 + nameLength] = '\n';
+    writeAll(STDERR_FILENO, line, sizeof says + nameLength);
+}
+
+// Called with the ending signals held back, or from their handler, so that
+// the name noted is the file that exists.
+void removeTemporary() {
+    if (temporaryExists && unlink(temporaryName) != 0 && errno != ENOENT)
+        sayNotRemoved();
     temporaryExists = 0;
+}
+
+void removeTemporaryAndEnd(int sig) {
+    const int savedErrno = errno;
+    removeTemporary();
     struct sigaction fallback {};
     fallback.sa_handler = SIG_DFL;
     sigemptyset(&fallback.sa_mask);
     sigaction(sig, &fallback, nullptr);
     // Delivered with the default action once the handler returns.
     raise(sig);
+    errno = savedErrno;
 }
 
 // Holds the ending signals back while the temporary file comes or goes, so
@@ -391,9 +418,7 @@ private:
     void discard() {
         fd.reset();
         SignalsHeld held;
-        if (temporaryExists)
-            unlink(temporaryName);
-        temporaryExists = 0;
+        removeTemporary();
     }
 
     FileDescriptor fd;

@@ -39,9 +39,16 @@ enum class SaveResult {
 // temporary file or the rename, or whose owner, group, permission bits or
 // extended attributes the temporary file cannot take.
 //
+// Where the temporary file cannot be removed again, as in a folder that takes
+// new files but refuses renames and removals, the save writes one line
+// "ERROR: could not remove temporary file <name>" to standard error, <name>
+// being the folder part of `fileName` and `.vorelXXXXXX`; the result is what
+// it would be had the removal worked.
+//
 // While the save runs, a signal whose default action would end the process
-// removes the temporary file first, and SIGXFSZ, where its action is the
-// default, is ignored, so that a file size limit fails the write instead of
-// ending the process. One save at a time in a process.
+// removes the temporary file first (or names it, as above), and SIGXFSZ,
+// where its action is the default, is ignored, so that a file size limit
+// fails the write instead of ending the process. One save at a time in a
+// process.
 SaveResult saveFileSafely(const std::string& fileName,
                           const std::function<bool(std::ostream&)>& write);

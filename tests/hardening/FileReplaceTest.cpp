@@ -7,17 +7,25 @@
 // open for writing, the save writes too, and what the kernel refuses, it
 // refuses, and a file written in place that does not take the whole text is
 // left empty. Nothing else in the folder changes: no temporary file stays
-// behind.
+// behind, but in a folder that refuses its removal, where the run names it on
+// standard error.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -631,5 +639,79 @@ INSTANTIATE_TEST_SUITE_P(Names, FileReplace, testing::ValuesIn(replaceCases()),
                          [](const testing::TestParamInfo<ReplaceCase>& info) {
                              return info.param.name;
                          });
+
+// A folder made append-only for the time of a test: it takes new files but
+// refuses renames and removals. The flag is cleared again on the way out, so
+// that the TempFolder can be removed.
+class AppendOnlyFolder {
+public:
+    explicit AppendOnlyFolder(const std::string& path)
+        : fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        int flags = 0;
+        if (fd < 0 || ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0)
+            failure = errno;
+        flags |= FS_APPEND_FL;
+        if (failure == 0 && ioctl(fd, FS_IOC_SETFLAGS, &flags) != 0)
+            failure = errno;
+    }
+    ~AppendOnlyFolder() {
+        int flags = 0;
+        if (failure == 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags &= ~FS_APPEND_FL;
+            ioctl(fd, FS_IOC_SETFLAGS, &flags);
+        }
+        if (fd >= 0)
+            close(fd);
+    }
+    AppendOnlyFolder(const AppendOnlyFolder&) = delete;
+    AppendOnlyFolder& operator=(const AppendOnlyFolder&) = delete;
+
+    bool isSet() const { return failure == 0; }
+    std::string whyNot() const {
+        return std::string("the folder cannot be made append-only (") + std::strerror(failure) +
+               "): that takes root and a file system with the flag";
+    }
+
+private:
+    int fd;
+    int failure = 0;
+};
+
+// In a folder that takes the temporary file but refuses the rename and the
+// removal, the .hex is written in place and the run succeeds, and says which
+// hidden file it left there, by the name relative to the working folder that
+// the run gave it. A second run over the file it made leaves, and names, a
+// second one.
+TEST(FileReplaceInAppendOnlyFolder, RunNamesTheTemporaryFileItLeaves) {
+    TempFolder dir;
+    dir.write("prog.s", "\tnop\n\tstop\n");
+    ASSERT_EQ(mkdir((dir / "out").c_str(), 0755), 0);
+    const AppendOnlyFolder appendOnly(dir / "out");
+    if (!appendOnly.isSet())
+        GTEST_SKIP() << appendOnly.whyNot();
+    std::vector<std::string> left;
+    for (const char* run : {"new name", "existing name"}) {
+        SCOPED_TRACE(run);
+        // At level error the log keeps its lines off standard error, which
+        // then holds only what the save says.
+        const ProgramRun ran = runVorelasm(dir.path(), {"-l", "e", "-o", "out/a", "prog.s"});
+        EXPECT_EQ(ran.status, 0) << ran.err;
+        EXPECT_EQ(dir.read("out/a.hex"), hexText({nop, stop}));
+        std::vector<std::string> now;
+        for (const std::string& name : dir.entries("out"))
+            if (name.size() == std::string(".vorelXXXXXX").size() && name.rfind(".vorel", 0) == 0)
+                now.push_back(name);
+        std::vector<std::string> added;
+        std::set_difference(now.begin(), now.end(), left.begin(), left.end(),
+                            std::back_inserter(added));
+        ASSERT_EQ(added.size(), 1u) << ran.err;
+        EXPECT_EQ(ran.err, "ERROR: could not remove temporary file out/" + added[0] + "\n");
+        left = now;
+    }
+    std::vector<std::string> all = left;
+    all.push_back("a.hex");
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(dir.entries("out"), all);
+}
 
 } // namespace

@@ -2,18 +2,23 @@
 // the table of tests/hardening/FileReplaceTest.cpp, run through the save and
 // through the program): a text that fails or throws leaves the target as it
 // was, a FIFO is written and not replaced, the temporary file sits beside the
-// target and is not inherited, and every signal that ends the process removes
-// it.
+// target and is not inherited, every signal that ends the process removes it,
+// and one that the folder will not let go is named on standard error.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -263,6 +268,156 @@ TEST_F(SafeFileWrite, SignalsKeepTheirActionsAroundASave) {
         EXPECT_EQ(dir.read("a.hex"), "new\n");
         EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.hex"});
         ASSERT_EQ(unlink((dir / "a.hex").c_str()), 0);
+    }
+}
+
+// A folder made append-only for the time of a test: it takes new files but
+// refuses renames and removals. The flag is cleared again on the way out, so
+// that the TempFolder can be removed.
+class AppendOnlyFolder {
+public:
+    explicit AppendOnlyFolder(const std::string& path)
+        : fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        int flags = 0;
+        if (fd < 0 || ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0)
+            failure = errno;
+        flags |= FS_APPEND_FL;
+        if (failure == 0 && ioctl(fd, FS_IOC_SETFLAGS, &flags) != 0)
+            failure = errno;
+    }
+    ~AppendOnlyFolder() {
+        int flags = 0;
+        if (failure == 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags &= ~FS_APPEND_FL;
+            ioctl(fd, FS_IOC_SETFLAGS, &flags);
+        }
+        if (fd >= 0)
+            close(fd);
+    }
+    AppendOnlyFolder(const AppendOnlyFolder&) = delete;
+    AppendOnlyFolder& operator=(const AppendOnlyFolder&) = delete;
+
+    bool isSet() const { return failure == 0; }
+    std::string whyNot() const {
+        return std::string("the folder cannot be made append-only (") + std::strerror(failure) +
+               "): that takes root and a file system with the flag";
+    }
+
+private:
+    int fd;
+    int failure = 0;
+};
+
+// The temporary files left in a folder, sorted.
+std::vector<std::string> leftovers(const std::vector<std::string>& names) {
+    std::vector<std::string> left;
+    for (const std::string& name : names)
+        if (name.size() == std::string(".vorelXXXXXX").size() && name.rfind(".vorel", 0) == 0)
+            left.push_back(name);
+    return left;
+}
+
+// The one name in `now` that is not in `before`, or "".
+std::string added(const std::vector<std::string>& before, const std::vector<std::string>& now) {
+    std::vector<std::string> diff;
+    std::set_difference(now.begin(), now.end(), before.begin(), before.end(),
+                        std::back_inserter(diff));
+    return diff.size() == 1 ? diff[0] : std::string();
+}
+
+// Where the rename and the removal are refused, the text is written in place
+// and the result is that of the save; the file left behind is named, once
+// per save, with the path the save gave it. A second save leaves, and names,
+// a second file.
+TEST_F(SafeFileWrite, TemporaryFileThatCannotBeRemovedIsNamed) {
+    ASSERT_EQ(mkdir((dir / "sub").c_str(), 0755), 0);
+    const AppendOnlyFolder appendOnly(dir / "sub");
+    if (!appendOnly.isSet())
+        GTEST_SKIP() << appendOnly.whyNot();
+    const std::string target = dir / "sub/a.hex";
+    // The second text is shorter, so that a save over the first that does
+    // not truncate shows.
+    const struct {
+        const char* name;
+        const char* text;
+    } saves[] = {
+        {"new name", "the first text, the longer one\n"},
+        {"existing name", "second\n"},
+    };
+    std::vector<std::string> left;
+    for (const auto& save : saves) {
+        SCOPED_TRACE(save.name);
+        testing::internal::CaptureStderr();
+        const SaveResult result = saveFileSafely(target, writes(save.text));
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(result, SaveResult::saved);
+        EXPECT_EQ(dir.read("sub/a.hex"), save.text);
+        const std::vector<std::string> now = leftovers(dir.entries("sub"));
+        ASSERT_EQ(now.size(), left.size() + 1) << err;
+        const std::string name = added(left, now);
+        ASSERT_NE(name, "");
+        EXPECT_EQ(err, "ERROR: could not remove temporary file " + dir / "sub/" + name + "\n");
+        left = now;
+    }
+    std::vector<std::string> all = left;
+    all.push_back("a.hex");
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(dir.entries("sub"), all);
+}
+
+// A temporary file that is gone already is no leftover: the save, refused
+// the rename, writes in place and says nothing.
+TEST_F(SafeFileWrite, TemporaryFileRemovedMeanwhileIsNotNamed) {
+    const auto removesIt = [&](std::ostream& os) {
+        for (const std::string& name : leftovers(dir.entries()))
+            unlink((dir / name).c_str());
+        os << "new\n";
+        return true;
+    };
+    testing::internal::CaptureStderr();
+    const SaveResult result = saveFileSafely(dir / "a.hex", removesIt);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(result, SaveResult::saved);
+    EXPECT_EQ(dir.read("a.hex"), "new\n");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.hex"});
+}
+
+// The signal handler names the file it cannot remove too, and the process
+// still ends by the signal, with the earlier file as it was.
+TEST_F(SafeFileWrite, EndingSignalNamesTheTemporaryFileItCannotRemove) {
+    ASSERT_EQ(mkdir((dir / "sub").c_str(), 0755), 0);
+    const AppendOnlyFolder appendOnly(dir / "sub");
+    if (!appendOnly.isSet())
+        GTEST_SKIP() << appendOnly.whyNot();
+    for (const char* earlier : {static_cast<const char*>(nullptr), "earlier\n"}) {
+        SCOPED_TRACE(earlier ? "replacing" : "new name");
+        if (earlier)
+            dir.write("sub/a.hex", earlier);
+        const std::vector<std::string> before = leftovers(dir.entries("sub"));
+        const ChildEnd end = runInChild([&] {
+            const int err = open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (err < 0 || dup2(err, STDERR_FILENO) < 0)
+                return 1;
+            signal(SIGTERM, SIG_DFL);
+            saveFileSafely(dir / "sub/a.hex", [](std::ostream& os) {
+                os << "half";
+                raise(SIGTERM);
+                os << " and the rest\n";
+                return true;
+            });
+            return 0;
+        });
+        EXPECT_EQ(end.signal, SIGTERM);
+        const std::vector<std::string> now = leftovers(dir.entries("sub"));
+        ASSERT_EQ(now.size(), before.size() + 1);
+        const std::string name = added(before, now);
+        ASSERT_NE(name, "");
+        EXPECT_EQ(dir.read("err"),
+                  "ERROR: could not remove temporary file " + dir / "sub/" + name + "\n");
+        if (earlier)
+            EXPECT_EQ(dir.read("sub/a.hex"), earlier);
+        else
+            EXPECT_FALSE(exists(dir / "sub/a.hex"));
     }
 }
 
