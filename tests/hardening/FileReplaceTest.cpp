@@ -13,7 +13,6 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -33,6 +32,7 @@
 
 #include "tests/hardening/HardeningSupport.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/FileFlag.h"
 #include "tests/support/FolderSnapshot.h"
 #include "utils/SafeFileWrite.h"
 
@@ -640,43 +640,6 @@ INSTANTIATE_TEST_SUITE_P(Names, FileReplace, testing::ValuesIn(replaceCases()),
                              return info.param.name;
                          });
 
-// A folder made append-only for the time of a test: it takes new files but
-// refuses renames and removals. The flag is cleared again on the way out, so
-// that the TempFolder can be removed.
-class AppendOnlyFolder {
-public:
-    explicit AppendOnlyFolder(const std::string& path)
-        : fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        int flags = 0;
-        if (fd < 0 || ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0)
-            failure = errno;
-        flags |= FS_APPEND_FL;
-        if (failure == 0 && ioctl(fd, FS_IOC_SETFLAGS, &flags) != 0)
-            failure = errno;
-    }
-    ~AppendOnlyFolder() {
-        int flags = 0;
-        if (failure == 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
-            flags &= ~FS_APPEND_FL;
-            ioctl(fd, FS_IOC_SETFLAGS, &flags);
-        }
-        if (fd >= 0)
-            close(fd);
-    }
-    AppendOnlyFolder(const AppendOnlyFolder&) = delete;
-    AppendOnlyFolder& operator=(const AppendOnlyFolder&) = delete;
-
-    bool isSet() const { return failure == 0; }
-    std::string whyNot() const {
-        return std::string("the folder cannot be made append-only (") + std::strerror(failure) +
-               "): that takes root and a file system with the flag";
-    }
-
-private:
-    int fd;
-    int failure = 0;
-};
-
 // In a folder that takes the temporary file but refuses the rename and the
 // removal, the .hex is written in place and the run succeeds, and says which
 // hidden file it left there, by the name relative to the working folder that
@@ -686,7 +649,7 @@ TEST(FileReplaceInAppendOnlyFolder, RunNamesTheTemporaryFileItLeaves) {
     TempFolder dir;
     dir.write("prog.s", "\tnop\n\tstop\n");
     ASSERT_EQ(mkdir((dir / "out").c_str(), 0755), 0);
-    const AppendOnlyFolder appendOnly(dir / "out");
+    const FileFlag appendOnly(dir / "out", FS_APPEND_FL);
     if (!appendOnly.isSet())
         GTEST_SKIP() << appendOnly.whyNot();
     std::vector<std::string> left;

@@ -1,5 +1,6 @@
 #include "tests/support/ChildProcess.h"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
@@ -8,7 +9,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
+
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -21,7 +26,36 @@ std::optional<User> namedUser() {
     return User{pw->pw_uid, pw->pw_gid, true};
 }
 
-bool applySetup(const ChildSetup& setup) {
+// The state letter and the session of a process from its /proc stat line,
+// whose command name in parentheses may hold any character. Read with read(2):
+// a process that ends meanwhile fails the read, where a stream would throw.
+bool readStat(pid_t pid, char& state, pid_t& session) {
+    const int fd = open(("/proc/" + std::to_string(pid) + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char buffer[1024];
+    const ssize_t n = read(fd, buffer, sizeof buffer - 1);
+    close(fd);
+    if (n <= 0)
+        return false;
+    const std::string stat(buffer, size_t(n));
+    const size_t name = stat.rfind(')');
+    if (name == std::string::npos)
+        return false;
+    int parent = 0, group = 0, sid = 0;
+    if (std::sscanf(stat.c_str() + name + 1, " %c %d %d %d", &state, &parent, &group, &sid) != 4)
+        return false;
+    session = sid;
+    return true;
+}
+
+bool ended(char state) {
+    return state == 'Z' || state == 'X' || state == 'x';
+}
+
+bool applySetup(const ChildSetup& setup, pid_t parent) {
+    if (setup.newSession && setsid() < 0)
+        return false;
     if (setup.fileSizeBytes != 0) {
         if (setup.ignoreFileSizeSignal)
             signal(SIGXFSZ, SIG_IGN);
@@ -43,6 +77,11 @@ bool applySetup(const ChildSetup& setup) {
     if (setup.user && setup.user->isOther &&
         (setgroups(0, nullptr) != 0 || setgid(setup.user->gid) != 0 ||
          setuid(setup.user->uid) != 0))
+        return false;
+    // After the change of user, which clears it; a parent that has already
+    // ended would never send it.
+    if (setup.parentDeathSignal != 0 &&
+        (prctl(PR_SET_PDEATHSIG, setup.parentDeathSignal) != 0 || getppid() != parent))
         return false;
     return setup.folder.empty() || chdir(setup.folder.c_str()) == 0;
 }
@@ -72,11 +111,12 @@ std::string whyNoOrdinaryUser() {
 }
 
 pid_t startChild(const std::function<int()>& body, const ChildSetup& setup) {
+    const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0)
         throw std::runtime_error("fork failed");
     if (child == 0) {
-        if (!applySetup(setup))
+        if (!applySetup(setup, parent))
             _exit(childSetupFailed);
         int result = childFunctionThrew;
         try {
@@ -106,4 +146,24 @@ ChildEnd waitForChild(pid_t child) {
 
 ChildEnd runInChild(const std::function<int()>& body, const ChildSetup& setup) {
     return waitForChild(startChild(body, setup));
+}
+
+bool processRuns(pid_t pid) {
+    char state = 0;
+    pid_t session = 0;
+    return readStat(pid, state, session) && !ended(state);
+}
+
+std::vector<pid_t> sessionProcesses(pid_t session) {
+    std::vector<pid_t> found;
+    for (const std::string& name : folderEntries("/proc")) {
+        char* end = nullptr;
+        const long pid = std::strtol(name.c_str(), &end, 10);
+        char state = 0;
+        pid_t sid = 0;
+        if (*end == '\0' && pid > 0 && readStat(pid_t(pid), state, sid) && sid == session &&
+            !ended(state))
+            found.push_back(pid_t(pid));
+    }
+    return found;
 }

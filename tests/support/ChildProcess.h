@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct User {
     uid_t uid = 0;
@@ -45,6 +46,14 @@ struct ChildSetup {
     rlim_t addressSpaceBytes = 0;
     // The working folder, entered with the user's rights; "": the parent's.
     std::string folder;
+    // Starts a session of its own, so that every process it starts, in
+    // whatever process group, can be found (sessionProcesses) and ended, and
+    // no signal it sends to a group reaches the test.
+    bool newSession = false;
+    // The signal that the child gets when the test process ends first, so
+    // that a test ended by a signal leaves no program of its own running;
+    // 0: none.
+    int parentDeathSignal = 0;
 };
 
 // How a child ended.
@@ -66,3 +75,8 @@ pid_t startChild(const std::function<int()>& body, const ChildSetup& setup = {})
 ChildEnd waitForChild(pid_t child);
 // Both: runs `body` in a child and tells how it ended.
 ChildEnd runInChild(const std::function<int()>& body, const ChildSetup& setup = {});
+
+// False when there is no such process or it has ended and waits to be reaped.
+bool processRuns(pid_t pid);
+// The processes of a session that have not ended, its leader among them.
+std::vector<pid_t> sessionProcesses(pid_t session);

@@ -3,10 +3,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <stdexcept>
+#include <thread>
+#include <utility>
 
 namespace {
 
@@ -84,18 +88,51 @@ void exchange(Pipe& in, Pipe& out, Pipe& err, const std::string& input, ProgramR
     }
 }
 
+// The strings of an argument vector or an environment and the null-ended
+// pointers to them that execve takes, made before the fork: the child only
+// calls what is safe there.
+struct ExecStrings {
+    std::vector<std::string> strings;
+    std::vector<char*> pointers;
+    explicit ExecStrings(std::vector<std::string> all) : strings(std::move(all)) {
+        for (std::string& s : strings)
+            pointers.push_back(s.data());
+        pointers.push_back(nullptr);
+    }
+    char* const* data() { return pointers.data(); }
+};
+
+std::vector<std::string> environmentOf(const RunOptions& options) {
+    std::vector<std::string> entries;
+    const auto replaced = [&](const char* entry) {
+        for (const std::string& given : options.environment) {
+            const size_t name = given.find('=');
+            if (name != std::string::npos && std::strncmp(entry, given.c_str(), name + 1) == 0)
+                return true;
+        }
+        return false;
+    };
+    for (char** entry = environ; !options.emptyEnvironment && *entry != nullptr; ++entry) {
+        if (!replaced(*entry))
+            entries.emplace_back(*entry);
+    }
+    entries.insert(entries.end(), options.environment.begin(), options.environment.end());
+    return entries;
+}
+
+std::vector<std::string> argumentsOf(const std::string& program,
+                                     const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return argv;
+}
+
 } // namespace
 
 ProgramRun runWithArgumentVector(const std::string& program, const std::vector<std::string>& argv,
                                  const RunOptions& options) {
-    // Made before the fork: the child only calls what is safe there.
-    std::vector<std::string> strings = argv;
-    std::vector<char*> arguments;
-    for (std::string& a : strings)
-        arguments.push_back(a.data());
-    arguments.push_back(nullptr);
-    char* const noEnvironment[] = {nullptr};
-    char* const* const environment = options.emptyEnvironment ? noEnvironment : environ;
+    ExecStrings arguments(argv);
+    ExecStrings environment(environmentOf(options));
 
     const NoPipeSignal noPipeSignal;
     Pipe in, out, err;
@@ -106,7 +143,7 @@ ProgramRun runWithArgumentVector(const std::string& program, const std::vector<s
             if (input < 0 || dup2(input, 0) < 0 || dup2(out.fd[1], 1) < 0 || dup2(err.fd[1], 2) < 0)
                 return 127;
             signal(SIGPIPE, SIG_DFL);
-            execve(program.c_str(), arguments.data(), environment);
+            execve(program.c_str(), arguments.data(), environment.data());
             return 127;
         },
         options.setup);
@@ -124,7 +161,68 @@ ProgramRun runWithArgumentVector(const std::string& program, const std::vector<s
 
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
                       const RunOptions& options) {
-    std::vector<std::string> argv{program};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return runWithArgumentVector(program, argv, options);
+    return runWithArgumentVector(program, argumentsOf(program, arguments), options);
+}
+
+StartedProgram::StartedProgram(const std::string& program,
+                               const std::vector<std::string>& arguments,
+                               const std::string& outputFile, const RunOptions& options)
+    : ownSession(options.setup.newSession) {
+    if (options.input)
+        throw std::invalid_argument("a started program reads no input text");
+    ExecStrings argv(argumentsOf(program, arguments));
+    ExecStrings environment(environmentOf(options));
+    const int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (output < 0)
+        throw std::runtime_error("could not make " + outputFile);
+    try {
+        child = startChild(
+            [&] {
+                const int input = open("/dev/null", O_RDONLY);
+                if (input < 0 || dup2(input, 0) < 0 || dup2(output, 1) < 0 || dup2(output, 2) < 0)
+                    return 127;
+                execve(program.c_str(), argv.data(), environment.data());
+                return 127;
+            },
+            options.setup);
+    } catch (...) {
+        close(output);
+        throw;
+    }
+    close(output);
+}
+
+StartedProgram::~StartedProgram() {
+    // The leader's pid, unreaped, keeps the session's id from passing to
+    // another session while its members are looked for and killed; a member
+    // may start another before it is killed, so it goes in rounds.
+    for (int round = 0; ownSession && round < 1000; ++round) {
+        const std::vector<pid_t> left = sessionProcesses(child);
+        if (left.empty())
+            break;
+        for (const pid_t pid : left)
+            kill(pid, SIGKILL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(child, SIGKILL);
+    waitForChild(child);
+}
+
+std::optional<ChildEnd> StartedProgram::waitFor(std::chrono::milliseconds timeout) const {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        siginfo_t info{};
+        const int waited = waitid(P_PID, id_t(child), &info, WEXITED | WNOHANG | WNOWAIT);
+        if (waited == 0 && info.si_pid == child) {
+            ChildEnd end;
+            if (info.si_code == CLD_EXITED)
+                end.status = info.si_status;
+            else
+                end.signal = info.si_status;
+            return end;
+        }
+        if ((waited < 0 && errno != EINTR) || std::chrono::steady_clock::now() >= deadline)
+            return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
 }

@@ -1,7 +1,11 @@
 // A run of a program as the tests start it: its own argument vector, no
-// shell, with what it writes to standard output and standard error captured.
+// shell, with what it writes to standard output and standard error captured;
+// or a program left running for the test to watch and signal.
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +19,9 @@ struct RunOptions {
     std::optional<std::string> input;
     // Runs with an empty environment instead of the test's own.
     bool emptyEnvironment = false;
+    // "NAME=value" entries that the run's environment holds over any that
+    // it would otherwise have of the same name.
+    std::vector<std::string> environment;
 };
 
 struct ProgramRun {
@@ -35,3 +42,29 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
 // it may also be empty.
 ProgramRun runWithArgumentVector(const std::string& program, const std::vector<std::string>& argv,
                                  const RunOptions& options = {});
+
+// A program started as runProgram starts it but left running, so that the
+// test can watch and signal it meanwhile. Standard output and standard error
+// both go to one file, standard input is /dev/null.
+class StartedProgram {
+public:
+    // Throws std::invalid_argument when options.input is set, and
+    // std::runtime_error when the output file cannot be made.
+    StartedProgram(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::string& outputFile, const RunOptions& options = {});
+    // Kills what still runs of it (the whole session when it has its own,
+    // see ChildSetup::newSession) and reaps it.
+    ~StartedProgram();
+    StartedProgram(const StartedProgram&) = delete;
+    StartedProgram& operator=(const StartedProgram&) = delete;
+
+    pid_t pid() const { return child; }
+    // Waits up to `timeout` for the program to end; none while it runs. An
+    // ended program is only reaped when the object goes, so that its pid,
+    // which names its session, passes to no other process meanwhile.
+    std::optional<ChildEnd> waitFor(std::chrono::milliseconds timeout) const;
+
+private:
+    pid_t child = -1;
+    bool ownSession;
+};

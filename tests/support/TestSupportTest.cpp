@@ -1,6 +1,8 @@
 // The runs that the end-to-end tests start: arguments reach the program
 // unchanged, both output streams and the exit status come back apart, large
-// streams do not stall, and a child takes the rights and limits it was given.
+// streams do not stall, and a child takes the rights and limits it was given;
+// a program left running can be watched and signalled, and leaves nothing
+// behind.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -8,10 +10,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/ChildProcess.h"
@@ -20,7 +24,20 @@
 
 namespace {
 
+using namespace std::chrono_literals;
+
 const std::string shell = "/bin/sh";
+
+// Waits up to 30 seconds for `done` to hold.
+template <class Done> bool eventually(Done done) {
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
 
 // A shell script run with the arguments after it as "$@".
 ProgramRun runScript(const std::string& script, const std::vector<std::string>& arguments = {},
@@ -86,10 +103,20 @@ TEST(ProgramRun, RunsInItsFolderWithItsEnvironment) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "found\n" + std::filesystem::canonical(dir.path()).string() + "\n");
 
+    options.environment = {"VOREL_TEST_MARK=given"};
+    EXPECT_EQ(runScript("printf '%s' \"$VOREL_TEST_MARK\"", {}, options).out, "given");
+
     ASSERT_EQ(setenv("VOREL_TEST_MARK", "inherited", 1), 0);
+    ASSERT_EQ(setenv("VOREL_TEST_MARKS", "kept", 1), 0);
     const ProgramRun inherited = runScript("printf '%s' \"$VOREL_TEST_MARK\"");
+    RunOptions over;
+    over.environment = {"VOREL_TEST_MARK=over"};
+    const ProgramRun overridden = runScript("env | grep '^VOREL_TEST_MARK' | sort", {}, over);
     unsetenv("VOREL_TEST_MARK");
+    unsetenv("VOREL_TEST_MARKS");
     EXPECT_EQ(inherited.out, "inherited");
+    EXPECT_EQ(overridden.out, "VOREL_TEST_MARK=over\nVOREL_TEST_MARKS=kept\n")
+        << "a given entry takes the place of the inherited one of its name only";
 }
 
 TEST(TempFolder, HoldsFilesAndGoesWithAllOfThem) {
@@ -159,6 +186,86 @@ TEST(ChildProcess, ThrownFunctionEndsTheChildWithItsOwnStatus) {
     ChildSetup setup;
     setup.folder = "/nonexistent/folder";
     EXPECT_EQ(runInChild([] { return 0; }, setup).status, childSetupFailed);
+}
+
+// The child of a child that ends: without the signal it would pause for
+// ever.
+TEST(ChildProcess, ParentDeathSignalEndsTheOrphan) {
+    TempFolder dir;
+    const ChildEnd middle = runInChild([&] {
+        ChildSetup setup;
+        setup.parentDeathSignal = SIGTERM;
+        const pid_t child = startChild(
+            [&] {
+                dir.write("set", "");
+                pause();
+                return 0;
+            },
+            setup);
+        dir.write("orphan", std::to_string(child));
+        return eventually([&] { return exists(dir / "set"); }) ? 0 : 1;
+    });
+    const pid_t orphan = std::stoi(dir.read("orphan"));
+    EXPECT_EQ(middle.status, 0) << "the orphan was set up before its parent ended";
+    EXPECT_TRUE(eventually([&] { return !processRuns(orphan); }));
+    if (processRuns(orphan))
+        kill(orphan, SIGKILL);
+}
+
+TEST(StartedProgram, RunsWhileTheTestWatchesAndSignalsIt) {
+    TempFolder dir;
+    RunOptions options;
+    options.environment = {"VOREL_TEST_MARK=given"};
+    const StartedProgram program(
+        shell,
+        {"-c", "echo \"$VOREL_TEST_MARK\"; echo err >&2; : >\"$1\"; exec sleep 60", "script",
+         dir / "ready"},
+        dir / "out", options);
+    ASSERT_TRUE(eventually([&] { return exists(dir / "ready"); }));
+    EXPECT_FALSE(program.waitFor(0ms)) << "it sleeps";
+    EXPECT_TRUE(processRuns(program.pid()));
+
+    ASSERT_EQ(kill(program.pid(), SIGTERM), 0);
+    const std::optional<ChildEnd> end = program.waitFor(30s);
+    ASSERT_TRUE(end);
+    EXPECT_EQ(end->status, -1);
+    EXPECT_EQ(end->signal, SIGTERM);
+    EXPECT_FALSE(processRuns(program.pid()));
+    EXPECT_EQ(program.waitFor(0ms).value_or(ChildEnd{}).signal, SIGTERM)
+        << "it is only reaped when the object goes";
+    EXPECT_EQ(dir.read("out"), "given\nerr\n");
+
+    const StartedProgram exited(shell, {"-c", "exit 3"}, dir / "out");
+    EXPECT_EQ(exited.waitFor(30s).value_or(ChildEnd{}).status, 3);
+    const StartedProgram missing("/nonexistent/program", {}, dir / "out");
+    EXPECT_EQ(missing.waitFor(30s).value_or(ChildEnd{}).status, 127);
+    RunOptions withInput;
+    withInput.input = "text";
+    EXPECT_THROW(StartedProgram(shell, {"-c", "cat"}, dir / "out", withInput),
+                 std::invalid_argument);
+    EXPECT_THROW(StartedProgram(shell, {"-c", ":"}, dir / "missing/out"), std::runtime_error);
+}
+
+// A job in a process group of its own outlives the program, but not the
+// program's session.
+TEST(StartedProgram, EndsItsWholeSessionWhenItGoes) {
+    TempFolder dir;
+    RunOptions options;
+    options.setup.newSession = true;
+    pid_t job = -1;
+    {
+        const StartedProgram program(
+            "/bin/bash",
+            {"-c", "set -m; sleep 60 & echo $! >\"$1\"; exit 3", "script", dir / "job"},
+            dir / "out", options);
+        ASSERT_EQ(program.waitFor(30s).value_or(ChildEnd{}).status, 3) << dir.read("out");
+        job = std::stoi(dir.read("job"));
+        EXPECT_TRUE(processRuns(job));
+        EXPECT_NE(getpgid(job), program.pid());
+        EXPECT_EQ(getsid(job), program.pid());
+        EXPECT_EQ(sessionProcesses(program.pid()), std::vector<pid_t>{job});
+    }
+    EXPECT_FALSE(processRuns(job));
 }
 
 } // namespace

@@ -9,7 +9,6 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <signal.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +23,7 @@
 #include <vector>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/FileFlag.h"
 #include "tests/support/TempFolder.h"
 #include "utils/SafeFileWrite.h"
 
@@ -271,43 +271,6 @@ TEST_F(SafeFileWrite, SignalsKeepTheirActionsAroundASave) {
     }
 }
 
-// A folder made append-only for the time of a test: it takes new files but
-// refuses renames and removals. The flag is cleared again on the way out, so
-// that the TempFolder can be removed.
-class AppendOnlyFolder {
-public:
-    explicit AppendOnlyFolder(const std::string& path)
-        : fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        int flags = 0;
-        if (fd < 0 || ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0)
-            failure = errno;
-        flags |= FS_APPEND_FL;
-        if (failure == 0 && ioctl(fd, FS_IOC_SETFLAGS, &flags) != 0)
-            failure = errno;
-    }
-    ~AppendOnlyFolder() {
-        int flags = 0;
-        if (failure == 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
-            flags &= ~FS_APPEND_FL;
-            ioctl(fd, FS_IOC_SETFLAGS, &flags);
-        }
-        if (fd >= 0)
-            close(fd);
-    }
-    AppendOnlyFolder(const AppendOnlyFolder&) = delete;
-    AppendOnlyFolder& operator=(const AppendOnlyFolder&) = delete;
-
-    bool isSet() const { return failure == 0; }
-    std::string whyNot() const {
-        return std::string("the folder cannot be made append-only (") + std::strerror(failure) +
-               "): that takes root and a file system with the flag";
-    }
-
-private:
-    int fd;
-    int failure = 0;
-};
-
 // The temporary files left in a folder, sorted.
 std::vector<std::string> leftovers(const std::vector<std::string>& names) {
     std::vector<std::string> left;
@@ -331,7 +294,7 @@ std::string added(const std::vector<std::string>& before, const std::vector<std:
 // a second file.
 TEST_F(SafeFileWrite, TemporaryFileThatCannotBeRemovedIsNamed) {
     ASSERT_EQ(mkdir((dir / "sub").c_str(), 0755), 0);
-    const AppendOnlyFolder appendOnly(dir / "sub");
+    const FileFlag appendOnly(dir / "sub", FS_APPEND_FL);
     if (!appendOnly.isSet())
         GTEST_SKIP() << appendOnly.whyNot();
     const std::string target = dir / "sub/a.hex";
@@ -386,7 +349,7 @@ TEST_F(SafeFileWrite, TemporaryFileRemovedMeanwhileIsNotNamed) {
 // still ends by the signal, with the earlier file as it was.
 TEST_F(SafeFileWrite, EndingSignalNamesTheTemporaryFileItCannotRemove) {
     ASSERT_EQ(mkdir((dir / "sub").c_str(), 0755), 0);
-    const AppendOnlyFolder appendOnly(dir / "sub");
+    const FileFlag appendOnly(dir / "sub", FS_APPEND_FL);
     if (!appendOnly.isSet())
         GTEST_SKIP() << appendOnly.whyNot();
     for (const char* earlier : {static_cast<const char*>(nullptr), "earlier\n"}) {

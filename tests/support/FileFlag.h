@@ -1,0 +1,25 @@
+// A file attribute flag of the kernel (append-only, immutable) set on a file
+// or folder for the time of a test: such a flag keeps even root from
+// removing or writing what it guards, so it is cleared again when the object
+// goes, and the test's temporary folder can be removed.
+#pragma once
+
+#include <string>
+
+class FileFlag {
+public:
+    // One of the FS_*_FL flags of <linux/fs.h>, such as FS_APPEND_FL.
+    FileFlag(const std::string& path, int flag);
+    ~FileFlag();
+    FileFlag(const FileFlag&) = delete;
+    FileFlag& operator=(const FileFlag&) = delete;
+
+    bool isSet() const { return failure == 0; }
+    // Why it could not be set, for the message of a skipped test.
+    std::string whyNot() const;
+
+private:
+    std::string path;
+    int flag;
+    int failure = 0;
+};
