@@ -4,7 +4,6 @@
 // on reads 0 again however early the signal comes.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <linux/fs.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -99,17 +98,6 @@ public:
 private:
     TempFolder dir;
 };
-
-// Waits up to `timeout` for `done` to hold.
-template <class Done> bool eventually(std::chrono::milliseconds timeout, Done done) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 size_t count(const std::string& text, const std::string& line) {
     size_t found = 0;

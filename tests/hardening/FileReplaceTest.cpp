@@ -11,7 +11,6 @@
 // standard error.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -19,12 +18,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -660,13 +656,8 @@ TEST(FileReplaceInAppendOnlyFolder, RunNamesTheTemporaryFileItLeaves) {
         const ProgramRun ran = runVorelasm(dir.path(), {"-l", "e", "-o", "out/a", "prog.s"});
         EXPECT_EQ(ran.status, 0) << ran.err;
         EXPECT_EQ(dir.read("out/a.hex"), hexText({nop, stop}));
-        std::vector<std::string> now;
-        for (const std::string& name : dir.entries("out"))
-            if (name.size() == std::string(".vorelXXXXXX").size() && name.rfind(".vorel", 0) == 0)
-                now.push_back(name);
-        std::vector<std::string> added;
-        std::set_difference(now.begin(), now.end(), left.begin(), left.end(),
-                            std::back_inserter(added));
+        const std::vector<std::string> now = dir.temporaryFiles("out");
+        const std::vector<std::string> added = namesAdded(left, now);
         ASSERT_EQ(added.size(), 1u) << ran.err;
         EXPECT_EQ(ran.err, "ERROR: could not remove temporary file out/" + added[0] + "\n");
         left = now;

@@ -226,3 +226,13 @@ std::optional<ChildEnd> StartedProgram::waitFor(std::chrono::milliseconds timeou
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
 }
+
+bool eventually(std::chrono::milliseconds timeout, const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -68,3 +69,6 @@ private:
     pid_t child = -1;
     bool ownSession;
 };
+
+// Polls `done` until it holds, or `timeout` has passed: false then.
+bool eventually(std::chrono::milliseconds timeout, const std::function<bool()>& done);

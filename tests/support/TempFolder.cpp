@@ -41,6 +41,23 @@ std::vector<std::string> TempFolder::entries(const std::string& sub) const {
     return folderEntries(sub.empty() ? dir : *this / sub);
 }
 
+std::vector<std::string> TempFolder::temporaryFiles(const std::string& sub) const {
+    static const std::string pattern = ".vorelXXXXXX";
+    std::vector<std::string> found;
+    for (const std::string& name : entries(sub))
+        if (name.size() == pattern.size() && name.rfind(".vorel", 0) == 0)
+            found.push_back(name);
+    return found;
+}
+
+std::vector<std::string> namesAdded(const std::vector<std::string>& before,
+                                    const std::vector<std::string>& now) {
+    std::vector<std::string> added;
+    std::set_difference(now.begin(), now.end(), before.begin(), before.end(),
+                        std::back_inserter(added));
+    return added;
+}
+
 void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(bytes.data(), std::streamsize(bytes.size()));

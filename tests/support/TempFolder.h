@@ -23,11 +23,16 @@ public:
     std::string read(const std::string& name) const;
     // The names in the folder, or in one of its subfolders, sorted.
     std::vector<std::string> entries(const std::string& sub = "") const;
+    // Of those, the hidden temporary files ".vorelXXXXXX" that a save makes.
+    std::vector<std::string> temporaryFiles(const std::string& sub = "") const;
 
 private:
     std::string dir;
 };
 
+// The names of `now` that `before` lacks; both sorted.
+std::vector<std::string> namesAdded(const std::vector<std::string>& before,
+                                    const std::vector<std::string>& now);
 // Throws std::runtime_error when the file cannot be written whole.
 void writeFile(const std::string& path, const std::string& bytes);
 // False when the path is not a readable regular file.

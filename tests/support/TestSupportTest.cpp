@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/support/ChildProcess.h"
@@ -27,17 +26,6 @@ namespace {
 using namespace std::chrono_literals;
 
 const std::string shell = "/bin/sh";
-
-// Waits up to 30 seconds for `done` to hold.
-template <class Done> bool eventually(Done done) {
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 // A shell script run with the arguments after it as "$@".
 ProgramRun runScript(const std::string& script, const std::vector<std::string>& arguments = {},
@@ -203,11 +191,11 @@ TEST(ChildProcess, ParentDeathSignalEndsTheOrphan) {
             },
             setup);
         dir.write("orphan", std::to_string(child));
-        return eventually([&] { return exists(dir / "set"); }) ? 0 : 1;
+        return eventually(30s, [&] { return exists(dir / "set"); }) ? 0 : 1;
     });
     const pid_t orphan = std::stoi(dir.read("orphan"));
     EXPECT_EQ(middle.status, 0) << "the orphan was set up before its parent ended";
-    EXPECT_TRUE(eventually([&] { return !processRuns(orphan); }));
+    EXPECT_TRUE(eventually(30s, [&] { return !processRuns(orphan); }));
     if (processRuns(orphan))
         kill(orphan, SIGKILL);
 }
@@ -221,7 +209,7 @@ TEST(StartedProgram, RunsWhileTheTestWatchesAndSignalsIt) {
         {"-c", "echo \"$VOREL_TEST_MARK\"; echo err >&2; : >\"$1\"; exec sleep 60", "script",
          dir / "ready"},
         dir / "out", options);
-    ASSERT_TRUE(eventually([&] { return exists(dir / "ready"); }));
+    ASSERT_TRUE(eventually(30s, [&] { return exists(dir / "ready"); }));
     EXPECT_FALSE(program.waitFor(0ms)) << "it sleeps";
     EXPECT_TRUE(processRuns(program.pid()));
 

@@ -13,11 +13,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -271,23 +269,6 @@ TEST_F(SafeFileWrite, SignalsKeepTheirActionsAroundASave) {
     }
 }
 
-// The temporary files left in a folder, sorted.
-std::vector<std::string> leftovers(const std::vector<std::string>& names) {
-    std::vector<std::string> left;
-    for (const std::string& name : names)
-        if (name.size() == std::string(".vorelXXXXXX").size() && name.rfind(".vorel", 0) == 0)
-            left.push_back(name);
-    return left;
-}
-
-// The one name in `now` that is not in `before`, or "".
-std::string added(const std::vector<std::string>& before, const std::vector<std::string>& now) {
-    std::vector<std::string> diff;
-    std::set_difference(now.begin(), now.end(), before.begin(), before.end(),
-                        std::back_inserter(diff));
-    return diff.size() == 1 ? diff[0] : std::string();
-}
-
 // Where the rename and the removal are refused, the text is written in place
 // and the result is that of the save; the file left behind is named, once
 // per save, with the path the save gave it. A second save leaves, and names,
@@ -315,11 +296,11 @@ TEST_F(SafeFileWrite, TemporaryFileThatCannotBeRemovedIsNamed) {
         const std::string err = testing::internal::GetCapturedStderr();
         EXPECT_EQ(result, SaveResult::saved);
         EXPECT_EQ(dir.read("sub/a.hex"), save.text);
-        const std::vector<std::string> now = leftovers(dir.entries("sub"));
+        const std::vector<std::string> now = dir.temporaryFiles("sub");
         ASSERT_EQ(now.size(), left.size() + 1) << err;
-        const std::string name = added(left, now);
-        ASSERT_NE(name, "");
-        EXPECT_EQ(err, "ERROR: could not remove temporary file " + dir / "sub/" + name + "\n");
+        const std::vector<std::string> name = namesAdded(left, now);
+        ASSERT_EQ(name.size(), 1u);
+        EXPECT_EQ(err, "ERROR: could not remove temporary file " + dir / "sub/" + name[0] + "\n");
         left = now;
     }
     std::vector<std::string> all = left;
@@ -332,7 +313,7 @@ TEST_F(SafeFileWrite, TemporaryFileThatCannotBeRemovedIsNamed) {
 // the rename, writes in place and says nothing.
 TEST_F(SafeFileWrite, TemporaryFileRemovedMeanwhileIsNotNamed) {
     const auto removesIt = [&](std::ostream& os) {
-        for (const std::string& name : leftovers(dir.entries()))
+        for (const std::string& name : dir.temporaryFiles())
             unlink((dir / name).c_str());
         os << "new\n";
         return true;
@@ -356,7 +337,7 @@ TEST_F(SafeFileWrite, EndingSignalNamesTheTemporaryFileItCannotRemove) {
         SCOPED_TRACE(earlier ? "replacing" : "new name");
         if (earlier)
             dir.write("sub/a.hex", earlier);
-        const std::vector<std::string> before = leftovers(dir.entries("sub"));
+        const std::vector<std::string> before = dir.temporaryFiles("sub");
         const ChildEnd end = runInChild([&] {
             const int err = open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (err < 0 || dup2(err, STDERR_FILENO) < 0)
@@ -371,12 +352,12 @@ TEST_F(SafeFileWrite, EndingSignalNamesTheTemporaryFileItCannotRemove) {
             return 0;
         });
         EXPECT_EQ(end.signal, SIGTERM);
-        const std::vector<std::string> now = leftovers(dir.entries("sub"));
+        const std::vector<std::string> now = dir.temporaryFiles("sub");
         ASSERT_EQ(now.size(), before.size() + 1);
-        const std::string name = added(before, now);
-        ASSERT_NE(name, "");
+        const std::vector<std::string> name = namesAdded(before, now);
+        ASSERT_EQ(name.size(), 1u);
         EXPECT_EQ(dir.read("err"),
-                  "ERROR: could not remove temporary file " + dir / "sub/" + name + "\n");
+                  "ERROR: could not remove temporary file " + dir / "sub/" + name[0] + "\n");
         if (earlier)
             EXPECT_EQ(dir.read("sub/a.hex"), earlier);
         else
