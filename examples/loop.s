@@ -5,6 +5,5 @@
 again:  play $WAVE, 4, 100
         acquire 0, $BIN, 200
         wait 1000
-        sub R1, 1, R1
-        jge R1, 1, @again
+        loop R1, @again
         stop
