@@ -126,7 +126,6 @@ void SeqAssembler::asmSectionFinish(AsmErrorList& errors) {
         }
     }
 
-    errors.sort();
     instructionTimer->stop();
     instructionTimer->count = programSize;
 }
@@ -159,16 +158,13 @@ int SeqAssembler::assemble(SourceReader& reader, AsmErrorList& errors) {
             Logging::write(7, "SeqAssembler::assemble: caught AsmError ('%s')",
                            loggable(e.text()).c_str());
         errors.insert(e.shared_ptr_copy());
-        errors.sort();
         return static_cast<int>(errors.size());
     } catch (const std::bad_alloc&) {
         throw;
     } catch (const std::exception& e) {
         // A source that fails while it is read is an error of the assembly: the
-        // list is not empty, so nothing is encoded. The failure cut the parse
-        // short of the sort that ends it; every other road ends sorted.
+        // list is not empty, so nothing is encoded.
         errors.emplace<AsmRuntimeError>(readFailureText(reader, e));
-        errors.sort();
     }
 
     auto& memory = processor->instructionMemory;

@@ -153,8 +153,6 @@ int Vorel::assemble(SourceReader& reader, std::string& message) {
             Logging::write(7, "finishing section '%s'", entry.first.c_str());
         entry.second->asmSectionFinish(errors);
     }
-    // Sections of other front ends may leave the list as it arrived.
-    errors.sort();
 
     const int n = static_cast<int>(errors.size());
     if (Logging::getLogLevel() > 6 && assembler != nullptr) {

@@ -229,5 +229,4 @@ void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, size_t start
                     std::vector<SourceErrorRef>{refToToken(place)}, name));
         }
     }
-    errors.sort();
 }

@@ -8,29 +8,33 @@ void AsmErrorList::insert(const std::shared_ptr<AsmError>& error) {
     if (!error)
         return;
     const bool inOrder =
-        sortedCount == errors.size() && (errors.empty() || !sortByLineNr(error, errors.back()));
+        orderedCount == errors.size() && (errors.empty() || !sortByLineNr(error, errors.back()));
     errors.push_back(error);
     if (inOrder)
-        sortedCount = errors.size();
+        orderedCount = errors.size();
 }
 
-void AsmErrorList::sort() {
-    if (sortedCount == errors.size())
-        return;
-    // A stable sort of the arrivals after the ordered part and a stable merge
-    // give what placing each at its upper bound would have given.
-    const auto tail = errors.begin() + static_cast<std::ptrdiff_t>(sortedCount);
-    std::stable_sort(tail, errors.end(), sortByLineNr);
-    std::inplace_merge(errors.begin(), tail, errors.end(), sortByLineNr);
-    sortedCount = errors.size();
+const std::vector<AsmErrorList::value_type>& AsmErrorList::ordered() const {
+    if (orderedCount != errors.size()) {
+        // A stable sort of the arrivals after the ordered part and a stable
+        // merge give what placing each at its upper bound would have given.
+        // Neither throws: short of memory they work without a buffer.
+        const auto tail = errors.begin() + static_cast<std::ptrdiff_t>(orderedCount);
+        std::stable_sort(tail, errors.end(), sortByLineNr);
+        std::inplace_merge(errors.begin(), tail, errors.end(), sortByLineNr);
+        orderedCount = errors.size();
+    }
+    return errors;
 }
 
 void AsmErrorList::erase(const std::shared_ptr<AsmError>& error) {
+    // The first entry holding the object is the one that arrived first, in
+    // the ordered part or among the waiting arrivals: no need to order.
     auto it = std::find(errors.begin(), errors.end(), error);
     if (it == errors.end())
         return;
-    if (static_cast<size_t>(it - errors.begin()) < sortedCount)
-        --sortedCount;
+    if (static_cast<size_t>(it - errors.begin()) < orderedCount)
+        --orderedCount;
     errors.erase(it);
 }
 
@@ -55,7 +59,7 @@ size_t AsmErrorList::numberOfErrorSources() const {
 }
 
 void AsmErrorList::appendEntries(std::string& text) const {
-    for (const value_type& error : errors)
+    for (const value_type& error : ordered())
         append_(false, text, error->text(), "\n");
     if (!text.empty() && text.back() == '\n')
         text.pop_back();

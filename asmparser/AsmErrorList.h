@@ -1,8 +1,7 @@
-// All errors of one assembly run and the report texts made from them. The
-// entries are put in source-line order (errors without a line last, arrival
-// order among equals) by `sort`, which every pass that adds errors calls
-// where it ends: a list handed back by the parser, the address pass, the
-// assembler section or the facade is in order.
+// All errors of one assembly run and the report texts made from them. Every
+// reader (iteration, `operator[]`, `getErrors` and the reports) sees the
+// entries in source-line order, errors without a line last and arrival order
+// among equals, whatever order they were inserted in.
 #pragma once
 
 #include <cstddef>
@@ -20,17 +19,12 @@ public:
 
     AsmErrorList() = default;
 
-    // Appends the error; null is ignored. Until the next `sort` an error that
-    // belongs earlier stands after the entries that arrived before it.
+    // Places the error after every entry it does not precede; null is ignored.
     virtual void insert(const std::shared_ptr<AsmError>& error);
 
     template <typename T, typename... Args> void emplace(Args&&... args) {
         insert(std::make_shared<T>(std::forward<Args>(args)...));
     }
-
-    // Places every entry after each entry it does not precede: what inserting
-    // each at its upper bound would have given.
-    void sort();
 
     // Removes the first entry holding this very object; the others keep their
     // order.
@@ -42,25 +36,31 @@ public:
     // Sum of the source references of all entries.
     size_t numberOfErrorSources() const;
 
-    const std::vector<value_type>& getErrors() const { return errors; }
+    // A reader may put the latest arrivals in place, so one list is not read
+    // by two threads at once. An insertion invalidates what a reader returned.
+    const std::vector<value_type>& getErrors() const { return ordered(); }
     size_t size() const { return errors.size(); }
     bool empty() const { return errors.empty(); }
-    const_iterator begin() const { return errors.begin(); }
-    const_iterator end() const { return errors.end(); }
-    const value_type& operator[](size_t i) const { return errors[i]; }
+    const_iterator begin() const { return ordered().begin(); }
+    const_iterator end() const { return ordered().end(); }
+    const value_type& operator[](size_t i) const { return ordered()[i]; }
 
     std::string toStringFullReport(const std::string& title) const;
     std::string toStringOneLineSummary(const std::string& title) const;
     std::string toStringDetails() const;
 
 protected:
-    // Errors mostly arrive in source order, so the first `sortedCount`
-    // entries are known to be in order and `sort` only sorts the arrivals
-    // after them and merges them in. Placing every error at once would move
-    // the whole tail of a long list each time (a duplicate label is filed at
-    // its first definition, near the front).
-    std::vector<value_type> errors;
-    size_t sortedCount = 0;
+    // Errors mostly arrive in source order, so an insertion appends, and the
+    // first `orderedCount` entries are known to be in order. Arrivals after
+    // them wait until a reader looks, and then are sorted and merged in at
+    // once. Placing every error as it arrives would move the whole tail of a
+    // long list each time (a duplicate label is filed at its first
+    // definition, near the front).
+    mutable std::vector<value_type> errors;
+    mutable size_t orderedCount = 0;
+
+    // The entries in order, the waiting arrivals merged in first.
+    const std::vector<value_type>& ordered() const;
 
 private:
     // Every entry's what() and a newline, the final newline removed.

@@ -149,7 +149,6 @@ void AsmParser::finish(AsmErrorList& errors) {
                   "label-only line)";
         errors.insert(error);
     }
-    errors.sort();
     parseTimer->stop();
     parseTimer->count = static_cast<unsigned int>(lines);
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -174,6 +175,139 @@ TEST(AsmError, LongNamesAreFoundInLinearTime) {
     EXPECT_EQ(e.errorRefs[0].length, name.size());
 }
 
+// Lines 7, 3, 0, 3, 9 arrive in this order; each error's text names its place
+// of arrival, so that a report shows the order too.
+struct ArrivalOutOfOrder {
+    std::vector<std::shared_ptr<AsmError>> inserted;
+    AsmErrorList list;
+
+    ArrivalOutOfOrder() {
+        const int lines[] = {7, 3, 0, 3, 9};
+        for (int i = 0; i < 5; ++i) {
+            const std::string tag = "arrival " + std::to_string(i);
+            std::shared_ptr<AsmError> error;
+            if (lines[i] == 0) {
+                error = std::make_shared<AsmRuntimeError>(tag);
+            } else {
+                AsmSyntaxError e(lineOf(tag, lines[i]), std::string::npos, 0);
+                e << tag;
+                error = e.shared_ptr_copy();
+            }
+            inserted.push_back(error);
+            list.insert(error);
+        }
+    }
+
+    // Lines 3 (the first), 3 (the second), 7, 9, then the one without a line.
+    std::vector<std::shared_ptr<AsmError>> inLineOrder() const {
+        return {inserted[1], inserted[3], inserted[0], inserted[4], inserted[2]};
+    }
+};
+
+std::string textsOf(const std::vector<std::shared_ptr<AsmError>>& errors) {
+    std::string text;
+    for (const auto& error : errors)
+        text += error->text() + "\n";
+    return text;
+}
+
+// What the details of a list of these errors read: the final newline removed.
+std::string detailsOf(const std::vector<std::shared_ptr<AsmError>>& errors) {
+    std::string text = textsOf(errors);
+    text.pop_back();
+    return text;
+}
+
+// Each reader is the first to look at a list filled out of order, through a
+// const reference, with no call that asks for the order.
+TEST(AsmErrorList, EveryReaderSeesLineOrder) {
+    const std::string ordered = textsOf(ArrivalOutOfOrder().inLineOrder());
+    const std::string details = detailsOf(ArrivalOutOfOrder().inLineOrder());
+    struct Reader {
+        const char* name;
+        std::function<std::string(const AsmErrorList&)> read;
+        std::string want;
+    };
+    const Reader readers[] = {
+        {"iteration",
+         [](const AsmErrorList& list) {
+             std::vector<std::shared_ptr<AsmError>> seen;
+             for (const auto& error : list)
+                 seen.push_back(error);
+             return textsOf(seen);
+         },
+         ordered},
+        {"operator[]",
+         [](const AsmErrorList& list) {
+             std::vector<std::shared_ptr<AsmError>> seen;
+             for (size_t i = 0; i < list.size(); ++i)
+                 seen.push_back(list[i]);
+             return textsOf(seen);
+         },
+         ordered},
+        {"getErrors", [](const AsmErrorList& list) { return textsOf(list.getErrors()); }, ordered},
+        {"full report",
+         [](const AsmErrorList& list) { return list.toStringFullReport("assembler"); },
+         "assembler failed with 5 errors:\n" + details},
+        {"details", [](const AsmErrorList& list) { return list.toStringDetails(); }, details},
+        // Gives only the count for more than one error, so no order to see.
+        {"one-line summary",
+         [](const AsmErrorList& list) { return list.toStringOneLineSummary("assembler"); },
+         "assembler failed with 5 errors"},
+    };
+    for (const Reader& reader : readers) {
+        const ArrivalOutOfOrder errors;
+        EXPECT_EQ(reader.read(errors.list), reader.want) << reader.name;
+        EXPECT_EQ(errors.list.getErrors(), errors.inLineOrder()) << reader.name;
+    }
+}
+
+// A read in the middle of filling the list sees the order so far, and an error
+// for an earlier line inserted after it goes before what was read.
+TEST(AsmErrorList, ReadsBetweenInsertsSeeTheOrderSoFar) {
+    AsmErrorList list;
+    auto seven = syntaxError(7);
+    auto lineless = std::make_shared<AsmRuntimeError>("none");
+    list.insert(seven);
+    list.insert(lineless);
+    EXPECT_EQ(list[0], seven);
+    auto three = syntaxError(3);
+    list.insert(three);
+    EXPECT_EQ(list[0], three);
+    EXPECT_EQ(list.toStringDetails(), detailsOf({three, seven, lineless}));
+    auto five = syntaxError(5);
+    list.insert(five);
+    list.insert(syntaxError(9));
+    EXPECT_EQ(list[1], five);
+    EXPECT_EQ(list[2], seven);
+    EXPECT_EQ(list[4], lineless);
+}
+
+// Erasing finds an entry whether a reader has put it in place or it still
+// waits among the later arrivals, and leaves the others in order.
+TEST(AsmErrorList, EraseAfterAndBeforeAReadKeepsTheOrder) {
+    ArrivalOutOfOrder errors;
+    AsmErrorList& list = errors.list;
+    ASSERT_EQ(list.getErrors(), errors.inLineOrder());
+    list.erase(errors.inserted[3]); // the second line 3
+    EXPECT_EQ(list.getErrors(),
+              (std::vector<std::shared_ptr<AsmError>>{errors.inserted[1], errors.inserted[0],
+                                                      errors.inserted[4], errors.inserted[2]}));
+
+    auto one = syntaxError(1);
+    auto eight = syntaxError(8);
+    list.insert(one);
+    list.insert(eight);
+    list.erase(errors.inserted[4]); // line 9, read before
+    list.erase(eight);              // never read
+    EXPECT_EQ(list.getErrors(),
+              (std::vector<std::shared_ptr<AsmError>>{one, errors.inserted[1], errors.inserted[0],
+                                                      errors.inserted[2]}));
+    EXPECT_EQ(list.toStringFullReport("assembler"),
+              "assembler failed with 4 errors:\n" +
+                  detailsOf({one, errors.inserted[1], errors.inserted[0], errors.inserted[2]}));
+}
+
 TEST(AsmErrorList, KeepsLineOrderLinelessLast) {
     AsmErrorList list;
     const int order[] = {7, 3, 0, 3, 9};
@@ -185,10 +319,6 @@ TEST(AsmErrorList, KeepsLineOrderLinelessLast) {
     }
     list.insert(nullptr);
     ASSERT_EQ(list.size(), 5u);
-    // Until it is sorted the list holds the errors as they arrived.
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(list[i], inserted[i]) << i;
-    list.sort();
     const std::shared_ptr<AsmError> want[] = {inserted[1], inserted[3], inserted[0], inserted[4],
                                               inserted[2]};
     for (int i = 0; i < 5; ++i)
@@ -198,7 +328,6 @@ TEST(AsmErrorList, KeepsLineOrderLinelessLast) {
     list.insert(lateLineless);
     auto early = syntaxError(2);
     list.insert(early);
-    list.sort();
     EXPECT_EQ(list[0], early);
     EXPECT_EQ(list[5], inserted[2]);
     EXPECT_EQ(list[6], lateLineless);
@@ -207,7 +336,6 @@ TEST(AsmErrorList, KeepsLineOrderLinelessLast) {
     list.erase(std::make_shared<AsmRuntimeError>("none"));
     EXPECT_EQ(list.size(), 7u);
     list.insert(early);
-    list.sort();
     ASSERT_EQ(list.size(), 8u);
     list.erase(early);
     ASSERT_EQ(list.size(), 7u);
@@ -233,7 +361,6 @@ TEST(AsmErrorList, OrderMatchesPlacingEachErrorAtItsUpperBound) {
         for (int step = 0; step < 200; ++step) {
             const unsigned action = random() % 16;
             if (action == 0) {
-                list.sort();
                 ASSERT_EQ(list.getErrors(), model) << "round " << round << " step " << step;
             } else if (action == 1 && !model.empty()) {
                 auto victim = model[random() % model.size()];
@@ -253,7 +380,6 @@ TEST(AsmErrorList, OrderMatchesPlacingEachErrorAtItsUpperBound) {
             }
             ASSERT_EQ(list.size(), model.size());
         }
-        list.sort();
         ASSERT_EQ(std::vector<std::shared_ptr<AsmError>>(list.begin(), list.end()), model);
     }
 }
