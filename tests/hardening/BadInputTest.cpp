@@ -70,13 +70,12 @@ std::vector<BadInput> badInputs() {
         {"NulAfterStatement", "\tnop\0\n\tstop\n"s, 1, {}, "spurious characters"},
         {"NulInComment", "\tnop # a\0b\n\tstop\n"s, 0, {nop, stop}},
         {"NulInOperand", "\tmove 1\0, R1\n"s, 1, {}, "spurious characters"},
-        // The program's log shows the NUL as \0 and goes on to the caret line,
-        // whose carets count the two columns of the \0.
+        // The library's report and the program's log both show the line's NUL
+        // as \0 and go on to the caret line, whose carets count its two columns.
         {"NulInOperandWholeReport",
          "\tmove 1\0, R1\n"s,
          1,
          {},
-         "    move 1\0, R1\n----------^^^^^^\n"s,
          "    move 1\\0, R1\n----------^^^^^^\n"},
         // A message that quotes a NUL goes on past it.
         {"NulInSymbolValue",
@@ -84,7 +83,7 @@ std::vector<BadInput> badInputs() {
          1,
          {},
          "Value '5\0junk' is not a valid integer. Invalid character '\0' at index 1: \n"
-         ".DEF X R5\0junk\n--------^^^^^^^\n"s,
+         ".DEF X R5\\0junk\n--------^^^^^^^\n"s,
          "Value '5\\0junk' is not a valid integer. Invalid character '\\0' at index 1: \n"
          ".DEF X R5\\0junk\n--------^^^^^^^\n"},
         // A line whose first byte is no word character is no comment line:
