@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "fuzz/AssembleChecks.h"
 #include "tests/hardening/FuzzReplay.h"
 #include "tests/hardening/HardeningSupport.h"
+#include "tests/support/Excerpt.h"
 
 namespace {
 
@@ -230,6 +232,42 @@ TEST_P(BadInputTest, ProgramWritesHexOnlyOnSuccess) {
 
 TEST_P(BadInputTest, KeepsThePropertiesTheFuzzerChecks) {
     EXPECT_EQ(brokenProperty(fuzz::checkAssembleInput, GetParam().source()), "");
+}
+
+// The library's report and the program's log show a line with NUL bytes as
+// one text, each NUL as \0, with the carets under the referenced bytes as
+// they are shown.
+TEST(NulBytesInTheReport, LibraryAndProgramShowOneExcerpt) {
+    using namespace std::string_literals;
+    struct Case {
+        const char* what;
+        std::string source;
+        // The shown line, and its text above the carets.
+        std::string line, under;
+    };
+    const Case cases[] = {
+        {"NUL at the referenced byte", "\tnop\n\twait 9\0\n"s, "    wait 9\\0", "\\0"},
+        {"NUL inside, after a tab", "\tmove 1\0, R1\n"s, "    move 1\\0, R1", "\\0, R1"},
+        {"NUL inside a symbol value", ".DEF X R5\0junk\n\tmove 1, $X\n"s, ".DEF X R5\\0junk",
+         "5\\0junk"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        seq s;
+        std::string message;
+        ASSERT_EQ(s.assemble(c.source, message), 1) << message;
+        const std::optional<Excerpt> excerpt = excerptAtEnd(message);
+        ASSERT_TRUE(excerpt) << message;
+        EXPECT_EQ(excerpt->line, c.line);
+        EXPECT_EQ(excerpt->underCarets(), c.under);
+        EXPECT_EQ(excerpt->carets, c.under.size());
+
+        TempFolder dir;
+        dir.write("prog.s", c.source);
+        const ProgramRun run = runVorelasm(dir.path(), {"prog.s"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(excerpt->text()), std::string::npos) << run.err;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, BadInputTest, testing::ValuesIn(badInputs()),
