@@ -52,10 +52,9 @@ std::string SourceErrorRef::pointToTextInSource() const {
     if (!hasSource())
         return std::string();
     const std::string& text = line->text;
-    std::string r = text;
-    if (r.empty() || position == std::string::npos || length == 0 ||
+    if (text.empty() || position == std::string::npos || length == 0 ||
         text.find('\n') != std::string::npos)
-        return r;
+        return text;
 
     // The referenced bytes end at the end of the text, however long the
     // reference claims to be.
@@ -64,18 +63,21 @@ std::string SourceErrorRef::pointToTextInSource() const {
     const auto last = first + static_cast<std::ptrdiff_t>(referenced);
     const size_t tabsBefore = static_cast<size_t>(std::count(text.begin(), first, '\t'));
     const size_t tabsInside = static_cast<size_t>(std::count(first, last, '\t'));
-    // A report is shown with every NUL byte written as the two characters
-    // "\0" (see loggable): the dashes and carets count those columns.
     const size_t nulsBefore = static_cast<size_t>(std::count(text.begin(), first, '\0'));
     const size_t nulsInside = static_cast<size_t>(std::count(first, last, '\0'));
 
+    // The line is shown as the log shows it, every NUL byte as the two
+    // characters "\0": the excerpt and its pointer read the same wherever the
+    // text ends up, and the log does not shift the carets.
+    std::string r = loggable(text);
     replaceAll(r, "\t", "    ");
     if (r.front() != '\n')
         r.insert(r.begin(), '\n');
-    if (position + 3 * tabsBefore < r.size()) {
+    const size_t column = position + 3 * tabsBefore + nulsBefore;
+    if (column < r.size()) {
         if (r.back() != '\n')
             r.push_back('\n');
-        r.append(position + 3 * tabsBefore + nulsBefore, '-');
+        r.append(column, '-');
         r.append(std::max<size_t>(referenced + 3 * tabsInside + nulsInside, 1), '^');
         r.push_back('\n');
     }

@@ -32,10 +32,10 @@ public:
     std::string getSourceRef() const;
     // The referenced bytes, "" without source, position or length.
     std::string errorText() const;
-    // The line with tabs expanded, then a run of '-' leading to '^' under the
-    // referenced bytes; the bare line when there is nothing to point at. The
-    // columns are those of the report as shown, where a tab is four blanks
-    // and a NUL byte the two characters "\0".
+    // The line with every tab shown as four blanks and every NUL byte as the
+    // two characters "\0" (as the log writes it), then a run of '-' leading to
+    // '^' under the referenced bytes as shown; the bare line, unchanged, when
+    // there is nothing to point at.
     std::string pointToTextInSource() const;
 
     std::shared_ptr<const SourceLine> line;

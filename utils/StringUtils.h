@@ -142,7 +142,9 @@ std::string toLower(const std::string& text);
 void replaceAll(std::string& text, const std::string& from, const std::string& to);
 
 // The text with every NUL byte written as "\0": log lines are printed as C
-// strings and would end at the first NUL of a source line.
+// strings and would end at the first NUL of a source line. Source excerpts
+// (SourceErrorRef) show their line in this form, so that the log and the
+// returned text put the carets in the same columns.
 std::string loggable(const std::string& text);
 
 const char* signalToString(int signal);

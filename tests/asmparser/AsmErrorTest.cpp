@@ -386,10 +386,11 @@ TEST(AsmErrorList, OrderMatchesPlacingEachErrorAtItsUpperBound) {
 
 TEST(AsmErrorList, ReportsAreNotCutAtNulBytes) {
     AsmSyntaxError e(lineOf(std::string("mov 1\0x", 7), 4), 5, 2);
-    e << "spurious";
-    // The report shows the NUL as \0: three columns under the two bytes.
+    e << "spurious '" << std::string(1, '\0') << "'";
+    // The message keeps its NUL byte; the excerpt shows the line's as \0:
+    // three columns under the two bytes.
     const std::string want =
-        std::string("a.s:4:5: Syntax error: spurious: \nmov 1\0x\n-----^^^\n", 51);
+        std::string("a.s:4:5: Syntax error: spurious '\0': \nmov 1\\0x\n-----^^^\n", 56);
     EXPECT_EQ(e.text(), want);
     AsmErrorList list;
     list.insert(e.shared_ptr_copy());

@@ -416,10 +416,11 @@ TEST(AsmParserSource, NameErrorsPointWhereTheNameIsWritten) {
          "d.s:1:6: Unresolved symbol: move. : \nmove $move, R1\n------^^^^\n"},
         {"R1: move $R, R1\n", 1,
          "d.s:1:10: Unresolved symbol: R. : \nR1: move $R, R1\n----------^\n"},
-        // The whole text of the integer error, past the NUL of the value.
+        // The whole text of the integer error, past the NUL of the value; the
+        // excerpt shows the NUL as \0.
         {".DEF X R5\0junk\nmove 1, $X\n"s, 1,
          "d.s:1:8: Syntax error: AsmParser: Invalid Register argument: Value '5\0junk' is not a "
-         "valid integer. Invalid character '\0' at index 1: \n.DEF X R5\0junk\n--------^^^^^^^\n"s},
+         "valid integer. Invalid character '\0' at index 1: \n.DEF X R5\\0junk\n--------^^^^^^^\n"s},
     };
     for (const Case& c : cases) {
         StringSourceReader reader(c.source, "d.s");

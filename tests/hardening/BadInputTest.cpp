@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "fuzz/AssembleChecks.h"
 #include "tests/hardening/FuzzReplay.h"
 #include "tests/hardening/HardeningSupport.h"
+#include "tests/support/Excerpt.h"
 
 namespace {
 
@@ -70,13 +72,12 @@ std::vector<BadInput> badInputs() {
         {"NulAfterStatement", "\tnop\0\n\tstop\n"s, 1, {}, "spurious characters"},
         {"NulInComment", "\tnop # a\0b\n\tstop\n"s, 0, {nop, stop}},
         {"NulInOperand", "\tmove 1\0, R1\n"s, 1, {}, "spurious characters"},
-        // The program's log shows the NUL as \0 and goes on to the caret line,
-        // whose carets count the two columns of the \0.
+        // The library's report and the program's log both show the line's NUL
+        // as \0 and go on to the caret line, whose carets count its two columns.
         {"NulInOperandWholeReport",
          "\tmove 1\0, R1\n"s,
          1,
          {},
-         "    move 1\0, R1\n----------^^^^^^\n"s,
          "    move 1\\0, R1\n----------^^^^^^\n"},
         // A message that quotes a NUL goes on past it.
         {"NulInSymbolValue",
@@ -84,7 +85,7 @@ std::vector<BadInput> badInputs() {
          1,
          {},
          "Value '5\0junk' is not a valid integer. Invalid character '\0' at index 1: \n"
-         ".DEF X R5\0junk\n--------^^^^^^^\n"s,
+         ".DEF X R5\\0junk\n--------^^^^^^^\n"s,
          "Value '5\\0junk' is not a valid integer. Invalid character '\\0' at index 1: \n"
          ".DEF X R5\\0junk\n--------^^^^^^^\n"},
         // A line whose first byte is no word character is no comment line:
@@ -231,6 +232,42 @@ TEST_P(BadInputTest, ProgramWritesHexOnlyOnSuccess) {
 
 TEST_P(BadInputTest, KeepsThePropertiesTheFuzzerChecks) {
     EXPECT_EQ(brokenProperty(fuzz::checkAssembleInput, GetParam().source()), "");
+}
+
+// The library's report and the program's log show a line with NUL bytes as
+// one text, each NUL as \0, with the carets under the referenced bytes as
+// they are shown.
+TEST(NulBytesInTheReport, LibraryAndProgramShowOneExcerpt) {
+    using namespace std::string_literals;
+    struct Case {
+        const char* what;
+        std::string source;
+        // The shown line, and its text above the carets.
+        std::string line, under;
+    };
+    const Case cases[] = {
+        {"NUL at the referenced byte", "\tnop\n\twait 9\0\n"s, "    wait 9\\0", "\\0"},
+        {"NUL inside, after a tab", "\tmove 1\0, R1\n"s, "    move 1\\0, R1", "\\0, R1"},
+        {"NUL inside a symbol value", ".DEF X R5\0junk\n\tmove 1, $X\n"s, ".DEF X R5\\0junk",
+         "5\\0junk"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        seq s;
+        std::string message;
+        ASSERT_EQ(s.assemble(c.source, message), 1) << message;
+        const std::optional<Excerpt> excerpt = excerptAtEnd(message);
+        ASSERT_TRUE(excerpt) << message;
+        EXPECT_EQ(excerpt->line, c.line);
+        EXPECT_EQ(excerpt->underCarets(), c.under);
+        EXPECT_EQ(excerpt->carets, c.under.size());
+
+        TempFolder dir;
+        dir.write("prog.s", c.source);
+        const ProgramRun run = runVorelasm(dir.path(), {"prog.s"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(excerpt->text()), std::string::npos) << run.err;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, BadInputTest, testing::ValuesIn(badInputs()),

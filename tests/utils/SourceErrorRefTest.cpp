@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "tests/support/Excerpt.h"
 
 namespace {
 
@@ -32,29 +35,47 @@ TEST(SourceErrorRef, ReferencedTabsWidenTheCarets) {
     EXPECT_EQ(ref.pointToTextInSource(), "\na    b    c\n-^^^^^^^^^\n");
 }
 
-// A report shows a NUL byte as the two characters \0: the dashes and carets
-// count what is shown, so the carets stand under the faulty text.
-TEST(SourceErrorRef, ShownNulBytesWidenDashesAndCarets) {
+// A NUL byte is shown as the two characters \0, as the log writes it: the
+// returned text is the one the log shows, and its carets stand under the
+// referenced bytes as shown, wherever NUL bytes and tabs stand.
+TEST(SourceErrorRef, CaretsStandUnderTheReferencedBytesAsShown) {
     using namespace std::string_literals;
     struct Case {
+        const char* what;
         std::string text;
         size_t position, length;
-        std::string pointer;
+        // The shown line: before the referenced bytes, the referenced bytes
+        // (under the carets), after them.
+        std::string before, under, after;
     };
     const Case cases[] = {
-        {"a\0b c"s, 4, 1, "\na\0b c\n-----^\n"s},
-        {"\0\0x"s, 2, 1, "\n\0\0x\n----^\n"s},
-        {"mov 1\0x"s, 5, 2, "\nmov 1\0x\n-----^^^\n"s},
-        {"R5\0\0junk"s, 1, 7, "\nR5\0\0junk\n-^^^^^^^^^\n"s},
-        {"\t\0y"s, 2, 1, "\n    \0y\n------^\n"s},
-        {"\t\0\ty"s, 1, 2, "\n    \0    y\n----^^^^^^\n"s},
-        {"nop\0"s, 4, 1, "\nnop\0\n-----^\n"s},
-        // A NUL after the reference changes nothing.
-        {"nop x\0"s, 4, 1, "\nnop x\0\n----^\n"s},
+        {"NUL before", "a\0bc"s, 2, 1, "a\\0", "b", "c"},
+        {"NULs before", "\0\0x"s, 2, 1, "\\0\\0", "x", ""},
+        {"NUL at the referenced byte", "R5\0junk"s, 2, 1, "R5", "\\0", "junk"},
+        {"NUL inside", "mov 1\0x"s, 4, 3, "mov ", "1\\0x", ""},
+        {"NULs inside", "R5\0\0junk"s, 1, 7, "R", "5\\0\\0junk", ""},
+        {"tab and NUL before", "\t\0y"s, 2, 1, "    \\0", "y", ""},
+        {"NUL and tab before", "\0\tnop R1"s, 6, 2, "\\0    nop ", "R1", ""},
+        {"tabs and NUL inside", "\t\0\ty"s, 1, 2, "    ", "\\0    ", "y"},
+        {"NUL before, tab inside", "a\0\tb\0"s, 2, 2, "a\\0", "    b", "\\0"},
+        {"NUL after", "nop x\0"s, 4, 1, "nop ", "x", "\\0"},
+        {"length cut at the end", "a\0b"s, 1, npos - 1, "a", "\\0b", ""},
+        // One caret just past the last shown column.
+        {"position at the end after a NUL", "nop\0"s, 4, 1, "nop\\0", "", ""},
     };
     for (const Case& c : cases) {
-        const SourceErrorRef ref(line(c.text, 1), c.position, c.length);
-        EXPECT_EQ(ref.pointToTextInSource(), c.pointer) << c.position << " in " << c.text.size();
+        SCOPED_TRACE(c.what);
+        const std::string shown =
+            SourceErrorRef(line(c.text, 1), c.position, c.length).pointToTextInSource();
+        EXPECT_EQ(shown.find('\0'), npos) << "a raw NUL byte in the returned text";
+        const std::optional<Excerpt> excerpt = excerptAtEnd(shown);
+        ASSERT_TRUE(excerpt) << shown;
+        EXPECT_EQ(shown.front(), '\n');
+        EXPECT_EQ(excerpt->text(), shown);
+        EXPECT_EQ(excerpt->line, c.before + c.under + c.after);
+        EXPECT_EQ(excerpt->column, c.before.size());
+        EXPECT_EQ(excerpt->underCarets(), c.under);
+        EXPECT_EQ(excerpt->carets, std::max<size_t>(c.under.size(), 1));
     }
 }
 
