@@ -2,6 +2,7 @@
 
 #include <iomanip>
 #include <iostream>
+#include <limits>
 #include <sstream>
 #include <stdexcept>
 
@@ -18,6 +19,13 @@ constexpr int quietLevel = -1000;
 // Symbol lines are debug detail: written at level 7, but only at verbose.
 bool symbolDebug() {
     return Logging::getLogLevel() > 7;
+}
+
+// Lines handed in one by one may outnumber those of any source; a count
+// stops at its largest value rather than wrap.
+void countOne(int& counter) {
+    if (counter < std::numeric_limits<int>::max())
+        ++counter;
 }
 
 bool isAll(const CharFilter& filter, const AsmToken& token) {
@@ -170,7 +178,7 @@ unsigned AsmParser::parse(SourceReader& reader, AsmErrorList& errors) {
 }
 
 std::shared_ptr<AsmStatement> AsmParser::parseLine(const std::shared_ptr<const SourceLine>& line) {
-    ++lines;
+    countOne(lines);
     AsmToken label;
     std::shared_ptr<AsmStatement> result;
     if (!line)
@@ -278,7 +286,7 @@ void AsmParser::parseComment(std::shared_ptr<AsmStatement>& statement, AsmToken&
 }
 
 void AsmParser::parseInstruction(std::shared_ptr<AsmInstruction>& instruction, AsmToken& rest) {
-    ++instructions;
+    countOne(instructions);
     bool afterSeparator = false;
     for (;;) {
         syntax.filter2Token(rest, syntax.argument);
@@ -382,7 +390,7 @@ void AsmParser::ignoreDirective(const std::string& keyword) {
 }
 
 void AsmParser::parseDirective(std::shared_ptr<AsmDirective>& directive, AsmToken& rest) {
-    ++directives;
+    countOne(directives);
     syntax.filter2Token(rest, syntax.identifier);
     if (rest.empty())
         throw AsmSyntaxError(directive->sourceLine, rest.start, 1)

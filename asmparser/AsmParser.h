@@ -79,6 +79,7 @@ public:
     std::map<AsmToken, std::shared_ptr<AsmDirectiveProcessor>> directiveProcessors;
     AsmContainer container;
     SymbolTable symbols;
+    // Counts since the last start; each stops at INT_MAX instead of wrapping.
     int lines = 0;
     int instructions = 0;
     int directives = 0;

@@ -1,6 +1,10 @@
 #include "utils/SourceReader.h"
 
+#include <limits>
+#include <stdexcept>
 #include <utility>
+
+#include "utils/StringUtils.h"
 
 SourceReader::SourceReader(const std::string& name) {
     setName(name);
@@ -67,11 +71,23 @@ std::string SourceReader::name() const {
 }
 
 std::shared_ptr<const SourceLine> SourceReader::nextLine(bool concat) {
-    ++lineCounter;
+    const int lastLineNr = std::numeric_limits<int>::max();
     if (isEndOfSource()) {
+        if (lineCounter < lastLineNr)
+            ++lineCounter;
         currentLine.reset();
         return nullptr;
     }
+    // Past the last number a line would wrap to a negative one, and every
+    // message about it would point nowhere. The line is left unread, so each
+    // further call fails alike.
+    if (lineCounter == lastLineNr) {
+        const std::string source =
+            sourceName ? stringCat("Source '", *sourceName, "'") : std::string("Source");
+        throw std::runtime_error(stringCat(source, " has more than ", lastLineNr,
+                                           " lines: numbering ends at line ", lastLineNr));
+    }
+    ++lineCounter;
     std::string text = nextLineContents();
     if (currentLine && concat)
         currentLine->concatLine(text);

@@ -265,6 +265,20 @@ TEST_F(ParserFixture, LinesAreCountedAndParsingGoesOnAfterErrors) {
     EXPECT_EQ(instructions()[1]->sourceLine->lineNr, 6);
 }
 
+TEST_F(ParserFixture, CountsStopAtTheirLargestValue) {
+    parser.lines = INT_MAX - 1;
+    parser.instructions = INT_MAX - 1;
+    parser.directives = INT_MAX - 1;
+    for (const char* text : {"nop", ".DEF A 1", "nop", ".DEF B 2", ""})
+        feed(text);
+    EXPECT_TRUE(errors.empty()) << errors.toStringDetails();
+    EXPECT_EQ(parser.lines, INT_MAX);
+    EXPECT_EQ(parser.instructions, INT_MAX);
+    EXPECT_EQ(parser.directives, INT_MAX);
+    parser.finish(errors);
+    EXPECT_EQ(parser.parseTimer->count, static_cast<unsigned>(INT_MAX));
+}
+
 TEST_F(ParserFixture, PendingLabelsGoToTheNextInstruction) {
     feed("first:");
     feed(".DEF N 1");

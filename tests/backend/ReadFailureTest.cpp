@@ -3,6 +3,7 @@
 // the lines read before it is encoded.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "BackendTestSupport.h"
 #include "Vorel.h"
 #include "assembler/seq_instr_set.h"
+#include "tests/support/DeepReader.h"
 #include "utils/StringSourceReader.h"
 
 namespace {
@@ -72,6 +74,25 @@ TEST(ReadFailure, FacadeRecordsItAndEncodesNothing) {
         EXPECT_FALSE(vorel.isAssembled());
         EXPECT_EQ(vorel.getAssembler()->getProgramSize(), 0u) << goodLines;
     }
+}
+
+// A source longer than the line numbers reach fails where they end, instead
+// of assembling the lines past it under negative numbers.
+TEST(ReadFailure, SourcePastTheLastLineNumberFailsNamingThatLine) {
+    const std::string tooLong = "Could not read source 'big.s': Source 'big.s' has more than "
+                                "2147483647 lines: numbering ends at line 2147483647";
+    AssemblerRig rig;
+    DeepReader<StringSourceReader> reader(INT_MAX - 2, source, "big.s");
+    EXPECT_EQ(rig.assembler.assemble(reader, rig.errors), 1);
+    EXPECT_EQ(rig.errors.toStringFullReport("assembler"),
+              "assembler failed with 1 errors:\n" + tooLong);
+    EXPECT_EQ(rig.assembler.getProgramSize(), 0u);
+
+    Vorel vorel(seq_instr_set(), 4096, 64);
+    std::string message;
+    EXPECT_EQ(vorel.assemble(reader, message), 1);
+    EXPECT_EQ(message, "assembler failed with 1 errors:\n" + tooLong);
+    EXPECT_FALSE(vorel.isAssembled());
 }
 
 } // namespace

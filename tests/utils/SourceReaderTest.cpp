@@ -3,15 +3,18 @@
 #include "utils/StreamSourceReader.h"
 #include "utils/StringSourceReader.h"
 
+#include "tests/support/DeepReader.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <streambuf>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -251,6 +254,79 @@ TEST(SourceReader, StringReaderDeliversNothingBeforeStart) {
     StringSourceReader reader(std::string("a"));
     EXPECT_TRUE(reader.isEndOfSource());
     EXPECT_EQ(reader.nextLine(false), nullptr);
+}
+
+// The text of the error that the next line raises; "" when it raises none.
+std::string nextLineError(SourceReader& reader, bool concat = false) {
+    try {
+        reader.nextLine(concat);
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "";
+}
+
+// Every reader over the same text, each numbering on from `last`.
+struct DeepReaders {
+    DeepReaders(const std::string& text, const std::string& path, int last)
+        : text(text), in(text), string(last, text, "big.s"), stream(last, in, "big.s"),
+          array(last, this->text.c_str(), this->text.size(), "big.s"), file(last, path) {}
+    std::vector<SourceReader*> all() { return {&string, &stream, &array, &file}; }
+
+    const std::string text;
+    std::istringstream in;
+    DeepReader<StringSourceReader> string;
+    DeepReader<StreamSourceReader> stream;
+    DeepReader<CharArraySourceReader> array;
+    DeepReader<FileSourceReader> file;
+};
+
+// Lines up to number 2147483647, then a line past it, which every call
+// reports instead of numbering it, or the end of the source, which is no
+// error.
+TEST_F(SourceReaders, NumberingEndsAtTheLastLineNumber) {
+    for (const bool tooLong : {true, false}) {
+        const std::string text = tooLong ? "a\nb\nc\nd\n" : "a\nb";
+        DeepReaders readers(text, write(text), INT_MAX - 2);
+        for (SourceReader* reader : readers.all()) {
+            std::string message;
+            ASSERT_TRUE(reader->start(message)) << message;
+            auto a = reader->nextLine(false);
+            auto b = reader->nextLine(false);
+            ASSERT_TRUE(a && b) << reader->name();
+            EXPECT_EQ(a->lineNr, INT_MAX - 1);
+            EXPECT_EQ(b->getSourceRef(), reader->name() + ":2147483647");
+            const std::string expected =
+                "Source '" + reader->name() +
+                "' has more than 2147483647 lines: numbering ends at line 2147483647";
+            for (int call = 0; call < 2; ++call) {
+                if (tooLong)
+                    EXPECT_EQ(nextLineError(*reader), expected) << "call " << call;
+                else
+                    EXPECT_EQ(reader->nextLine(false), nullptr) << reader->name();
+            }
+            EXPECT_EQ(b->text, "b") << "the last numbered line is left as it was";
+            EXPECT_EQ(b->lineNr, INT_MAX);
+        }
+    }
+
+    DeepReader<StringSourceReader> unnamed(INT_MAX, std::string("a"));
+    std::string message;
+    ASSERT_TRUE(unnamed.start(message));
+    EXPECT_EQ(nextLineError(unnamed),
+              "Source has more than 2147483647 lines: numbering ends at line 2147483647");
+}
+
+TEST(SourceReader, JoinedLinesEndWhereNumberingEnds) {
+    DeepReader<StringSourceReader> reader(INT_MAX - 2, std::string("a\nb\nc"), "big.s");
+    std::string message;
+    ASSERT_TRUE(reader.start(message));
+    auto joined = reader.nextLine(true);
+    ASSERT_TRUE(joined);
+    EXPECT_EQ(reader.nextLine(true), joined);
+    EXPECT_EQ(joined->getSourceRef(), "big.s:2147483646-2147483647");
+    EXPECT_NE(nextLineError(reader, true), "");
+    EXPECT_EQ(joined->text, "a\nb") << "nothing is joined past the last number";
 }
 
 TEST_F(SourceReaders, FullSourceAndLength) {
