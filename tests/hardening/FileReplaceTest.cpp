@@ -6,9 +6,11 @@
 // through the kernel's own resolution and checks, so what an ordinary user may
 // open for writing, the save writes too, and what the kernel refuses, it
 // refuses, and a file written in place that does not take the whole text is
-// left empty. Nothing else in the folder changes: no temporary file stays
-// behind, but in a folder that refuses its removal, where the run names it on
-// standard error.
+// left empty. In a sticky folder that others may write, a name another user
+// planted is written through or refused as the kernel's link protections
+// decide. Nothing else in the folder changes: no temporary file stays behind,
+// but in a folder that refuses its removal, where the run names it on standard
+// error.
 #include <gtest/gtest.h>
 
 #include <linux/fs.h>
@@ -111,9 +113,11 @@ struct ReplaceCase {
         needsOtherUser = true;
         return *this;
     }
-    // A link protection of the kernel the case relies on.
-    ReplaceCase& protectedBy(const char* setting) {
+    // A link protection of the kernel the case relies on, and whether it
+    // shows what the kernel does with it on or with it off.
+    ReplaceCase& protectedBy(const char* setting, bool on = true) {
         protection = setting;
+        protectionOn = on;
         return *this;
     }
     ReplaceCase& fileSizeLimit(rlim_t bytes) {
@@ -150,6 +154,7 @@ struct ReplaceCase {
     bool asOrdinaryUser = false;
     bool needsOtherUser = false;
     const char* protection = nullptr;
+    bool protectionOn = true;
     rlim_t limit = 0;
     bool fileSizeSignalIgnored = true;
     bool needsAttributes = false;
@@ -436,7 +441,10 @@ std::vector<ReplaceCase> replaceCases() {
     // keeps a privileged run from following another user's link and from
     // opening another user's file with O_CREAT. The save leaves those
     // decisions to the kernel, so a planted name never makes it write where
-    // the user did not mean.
+    // the user did not mean. With the protections off, the same names show
+    // that the kernel resolves them, not the save: it writes through the
+    // links, even one that leads nowhere yet, as the plain truncating open
+    // does.
     const auto planted = [](const char* what) {
         return [what](const Scene& s) {
             s.folder("shared", 01777);
@@ -463,16 +471,48 @@ std::vector<ReplaceCase> replaceCases() {
         ReplaceCase("PlantedFileOfTheOtherUser", "shared/a.hex", R::notOpened, planted("file"))
             .withOtherUsersNames()
             .protectedBy("protected_regular"));
+    cases.push_back(ReplaceCase("PlantedLinkToAFileOfTheVictimFollowedWithoutTheProtection",
+                                "shared/a.hex", R::saved, planted("link"))
+                        .landingIn({"own/victim"})
+                        .inPlace()
+                        .withOtherUsersNames()
+                        .protectedBy("protected_symlinks", false));
+    cases.push_back(ReplaceCase("PlantedDanglingLinkFollowedWithoutTheProtection", "shared/a.hex",
+                                R::saved, planted("dangling"))
+                        .landingIn({"own/victim"})
+                        .withOtherUsersNames()
+                        .protectedBy("protected_symlinks", false));
+    cases.push_back(ReplaceCase("PlantedFileOfTheOtherUserReplacedWithoutTheProtection",
+                                "shared/a.hex", R::saved, planted("file"))
+                        .withOtherUsersNames()
+                        .protectedBy("protected_regular", false));
     return cases;
 }
 
-// The setting of one of the kernel's link protections, 0 when it is off or
-// unknown.
-int kernelProtection(const char* name) {
+// The level of one of the kernel's link protections, 0 when it is off; none
+// when it cannot be read.
+std::optional<int> kernelProtection(const char* name) {
     std::ifstream in(std::string("/proc/sys/fs/") + name);
     int level = 0;
-    in >> level;
-    return in ? level : 0;
+    if (!(in >> level))
+        return std::nullopt;
+    return level;
+}
+
+// Why a case of a link protection does not run on this system, if it does
+// not.
+std::optional<std::string> whyNotWithProtection(const char* name, bool on) {
+    const std::string setting = std::string("fs.") + name;
+    const std::optional<int> level = kernelProtection(name);
+    if (!level)
+        return setting + " cannot be read on this system";
+    if (on && *level == 0)
+        return setting + " is off on this system, so nothing refuses the open; root turns it " +
+               "on for a run with `sysctl -w " + setting + "=1`, and back off after it with " +
+               "`sysctl -w " + setting + "=0`";
+    if (!on && *level != 0)
+        return setting + " is on on this system, so the case of it on runs instead";
+    return std::nullopt;
 }
 
 // Whether files in the system's temporary folder take the extended
@@ -511,9 +551,11 @@ protected:
             GTEST_SKIP() << whyNoOrdinaryUser();
         if (c.needsOtherUser && !ordinary->isOther)
             GTEST_SKIP() << "the case gives names to another user: " << whyNoOtherUser();
-        if (c.protection != nullptr && kernelProtection(c.protection) == 0)
-            GTEST_SKIP() << "fs." << c.protection
-                         << " is off on this system, so nothing refuses the open";
+        if (c.protection != nullptr) {
+            if (const std::optional<std::string> why =
+                    whyNotWithProtection(c.protection, c.protectionOn))
+                GTEST_SKIP() << *why;
+        }
         if (!c.device.empty() && !exists(c.device))
             GTEST_SKIP() << "no " << c.device;
         if (c.needsAttributes && !attributesCanBeSet())
