@@ -145,4 +145,9 @@ void replaceAll(std::string& text, const std::string& from, const std::string& t
 // strings and would end at the first NUL of a source line.
 std::string loggable(const std::string& text);
 
+// A missing text read as the empty one.
+inline const char* orEmpty(const char* text) {
+    return text != nullptr ? text : "";
+}
+
 const char* signalToString(int signal);
