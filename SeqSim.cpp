@@ -1,7 +1,6 @@
 #include "SeqSim.h"
 
 #include <cstdio>
-#include <sstream>
 
 #include "Logging.h"
 #include "seqprocessor/SeqProcessor.h"
@@ -327,7 +326,7 @@ bool SeqSim::simulate(int maxInstructions) {
 // ---- reports ---------------------------------------------------------------
 
 void SeqSim::printStats(const std::string& prefix) const {
-    if (Logging::getLogLevel() == -1000) {
+    if (Logging::getLogLevel() == Logging::quietLevel) {
         return;
     }
     const double us1 = static_cast<double>(classicalCycles) / processor->classicalClockMHz;
@@ -344,13 +343,9 @@ void SeqSim::printStats(const std::string& prefix) const {
 }
 
 void SeqSim::printTimers(const std::string& title) const {
-    std::ostringstream lines;
-    for (const auto& timer : runTimers) {
-        timer->print<std::chrono::microseconds, std::chrono::seconds>(lines, 3);
-        lines << "\n";
-    }
-    if (Logging::getLogLevel() != -1000) {
-        Logging::write(6, "%s\nSimulation time:\n%s", title.c_str(), lines.str().c_str());
+    if (Logging::getLogLevel() != Logging::quietLevel) {
+        Logging::write(6, "%s\nSimulation time:\n%s", title.c_str(),
+                       timerReport(runTimers).c_str());
     }
 }
 

@@ -12,9 +12,6 @@
 
 namespace {
 
-// The log level "quiet".
-constexpr int quietLevel = -1000;
-
 // Symbol lines are debug detail: written at level 7, but only at verbose.
 bool symbolDebug() {
     return Logging::getLogLevel() > 7;
@@ -639,11 +636,6 @@ int AsmParser::saveUnparsed(const std::string& fileName) const {
 }
 
 void AsmParser::printTimers() const {
-    std::ostringstream text;
-    for (const std::shared_ptr<Timer>& timer : timers) {
-        timer->print<std::chrono::microseconds, std::chrono::seconds>(text, 3);
-        text << "\n";
-    }
-    if (Logging::getLogLevel() != quietLevel)
-        Logging::write(6, "%s", text.str().c_str());
+    if (Logging::getLogLevel() != Logging::quietLevel)
+        Logging::write(6, "%s", timerReport(timers).c_str());
 }
