@@ -188,11 +188,9 @@ SeqSim::Classical SeqSim::executeClassical(const SeqInstructionDef& def, uint64_
     } else if (textIs(m, "move")) {
         const uint32_t v = getImmediateOrPrefetchedRegisterValue(def, "IMM", "REG0", word);
         const uint32_t d = getImmediateValue(def, "REG2", word);
-        // Written past setRegister on purpose: the next instruction's prefetched
-        // read already sees the moved value. The value that such a read takes
-        // while a write is settling becomes the moved one too: at the first
-        // instruction every register looks written at cycle 0, so the read at
-        // cycle 1 takes that value, not the register.
+        // A move skips setRegister and also replaces the value that a prefetched
+        // read takes while a write settles, so the next instruction always sees
+        // the moved value.
         processor->dataMemory.write(d, v);
         previousValues[d] = v;
         pc += 1;
