@@ -182,7 +182,7 @@ std::shared_ptr<AsmStatement> AsmParser::parseLine(const std::shared_ptr<const S
     if (token.empty()) {
         // Only comment lines may begin with a byte that starts no word; any
         // other such line is a typo, and dropping it would lose a statement.
-        if (line->text[token.start] == ';')
+        if (line->text[token.start] == syntax.lineCommentChar)
             return result;
         token = textAfterStop(syntax, token);
     }
