@@ -1,7 +1,6 @@
 #include "asmparser/AsmParser.h"
 
 #include <iomanip>
-#include <iostream>
 #include <sstream>
 #include <stdexcept>
 
@@ -617,22 +616,7 @@ int AsmParser::unparse(std::ostream& os) const {
 }
 
 int AsmParser::saveUnparsed(const std::string& fileName) const {
-    int failures = 0;
-    const SaveResult result = saveFileSafely(fileName, [&](std::ostream& os) {
-        failures = unparse(os);
-        return true;
-    });
-    if (result == SaveResult::notOpened) {
-        std::cerr << "Could not open file \"" << fileName << "\" for writing" << std::endl;
-        return -1;
-    }
-    if (result != SaveResult::saved) {
-        std::cerr << "Could not write file \"" << fileName << "\"" << std::endl;
-        if (result == SaveResult::emptied)
-            std::cerr << "File \"" << fileName << "\" was left empty" << std::endl;
-        return -1;
-    }
-    return failures;
+    return saveCounted(fileName, [this](std::ostream& os) { return unparse(os); });
 }
 
 void AsmParser::printTimers() const {

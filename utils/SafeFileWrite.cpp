@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iostream>
 #include <new>
 #include <streambuf>
 #include <string>
@@ -499,4 +500,29 @@ SaveResult saveFileSafely(const std::string& fileName,
         }
     }
     return writeInPlace(fileName, text);
+}
+
+void reportSaveFailure(SaveResult result, const std::string& fileName,
+                       const std::string& notOpenedLine) {
+    if (result == SaveResult::saved)
+        return;
+    if (result == SaveResult::notOpened) {
+        std::cerr << notOpenedLine << std::endl;
+        return;
+    }
+    std::cerr << "ERROR: could not write file " << fileName << std::endl;
+    if (result == SaveResult::emptied)
+        std::cerr << "ERROR: file " << fileName << " was left empty" << std::endl;
+}
+
+int saveCounted(const std::string& fileName, const std::function<int(std::ostream&)>& write) {
+    int count = 0;
+    const SaveResult result = saveFileSafely(fileName, [&](std::ostream& os) {
+        count = write(os);
+        return true;
+    });
+    if (result == SaveResult::saved)
+        return count;
+    reportSaveFailure(result, fileName, "Could not open file \"" + fileName + "\" for writing");
+    return -1;
 }

@@ -52,3 +52,16 @@ enum class SaveResult {
 // process.
 SaveResult saveFileSafely(const std::string& fileName,
                           const std::function<bool(std::ostream&)>& write);
+
+// Says on standard error how a save of `fileName` failed, one line each:
+// nothing for a saved file; `notOpenedLine`, the caller's own words, for a
+// name that could not be opened; else "ERROR: could not write file <name>",
+// and after it "ERROR: file <name> was left empty" for an emptied file.
+void reportSaveFailure(SaveResult result, const std::string& fileName,
+                       const std::string& notOpenedLine);
+
+// The save of a listing whose writer always gives the whole text and counts
+// what it could not render in it: the count, or -1 after reportSaveFailure,
+// whose line for a name that could not be opened is then
+// "Could not open file "<name>" for writing".
+int saveCounted(const std::string& fileName, const std::function<int(std::ostream&)>& write);
