@@ -92,10 +92,6 @@ bool render(const std::function<bool(std::ostream&)>& write, std::string& text) 
     return ok && os.good();
 }
 
-bool writeAll(int fd, const std::string& bytes) {
-    return ::writeAll(fd, bytes.data(), bytes.size());
-}
-
 // The folder part of a path, with its closing '/', or "" for a bare name.
 std::string folderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -213,15 +209,12 @@ public:
         const mode_t mode = old != nullptr ? 0600 : 0666;
         for (int attempt = 0; attempt < 100 && !fd; ++attempt) {
             pickLetters(temporaryName + letters, state);
-            SignalsHeld held;
             const int raw =
-                open(temporaryName, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode);
-            if (raw >= 0) {
+                createTemporary(O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode);
+            if (raw >= 0)
                 fd.reset(raw);
-                noteTemporary(true);
-            } else if (errno != EEXIST) {
+            else if (errno != EEXIST)
                 return false;
-            }
         }
         if (!fd || old == nullptr)
             return ready();
@@ -248,23 +241,16 @@ public:
     // outcome, the temporary file is gone. No sync: a save is as durable as
     // the plain truncating write it stands in for.
     Commit commit(const std::string& text, const std::string& target) {
-        if (!writeAll(fd.get(), text) || !fd.close()) {
+        if (!writeAll(fd.get(), text.data(), text.size()) || !fd.close()) {
             discard();
             return Commit::notWritten;
         }
-        SignalsHeld held;
-        if (rename(temporaryName, target.c_str()) != 0) {
-            discard();
-            return Commit::renameRefused;
-        }
-        noteTemporary(false);
-        return Commit::done;
+        return renameTemporary(target.c_str()) ? Commit::done : Commit::renameRefused;
     }
 
 private:
     void discard() {
         fd.reset();
-        SignalsHeld held;
         removeTemporary();
     }
 
@@ -305,7 +291,7 @@ SaveResult writeInPlace(const std::string& fileName, const std::string& text) {
     // A second descriptor of the same open file outlives a close that
     // reports a late write error.
     FileDescriptor spare(plain ? fcntl(fd.get(), F_DUPFD_CLOEXEC, 0) : -1);
-    if (writeAll(fd.get(), text) && fd.close())
+    if (writeAll(fd.get(), text.data(), text.size()) && fd.close())
         return SaveResult::saved;
     const int through = spare ? spare.get() : fd.get();
     return plain && through >= 0 && ftruncate(through, 0) == 0 ? SaveResult::emptied

@@ -1,10 +1,14 @@
 #include "utils/SaveSignals.h"
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <iterator>
 
 char temporaryName[PATH_MAX];
 
@@ -17,21 +21,9 @@ volatile sig_atomic_t temporaryExists = 0;
 // save holds it ignored instead, so that a file size limit shows as a failed
 // write.
 bool endsTheSave(int sig) {
-    switch (sig) {
-    case SIGKILL:
-    case SIGSTOP:
-    case SIGCHLD:
-    case SIGCONT:
-    case SIGURG:
-    case SIGWINCH:
-    case SIGTSTP:
-    case SIGTTIN:
-    case SIGTTOU:
-    case SIGXFSZ:
-        return false;
-    default:
-        return true;
-    }
+    static const int spared[] = {SIGKILL,  SIGSTOP, SIGCHLD, SIGCONT, SIGURG,
+                                 SIGWINCH, SIGTSTP, SIGTTIN, SIGTTOU, SIGXFSZ};
+    return std::find(std::begin(spared), std::end(spared), sig) == std::end(spared);
 }
 
 // The signals of endsTheSave(); those that the C library keeps for itself
@@ -48,6 +40,18 @@ const sigset_t& endingSet() {
     return set;
 }
 
+// Holds the ending signals back for a scope.
+class SignalsHeld {
+public:
+    SignalsHeld() { pthread_sigmask(SIG_BLOCK, &endingSet(), &before); }
+    ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &before, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t before;
+};
+
 // A temporary file that cannot be removed stays in the user's folder, hidden
 // by its leading dot, so it is named on standard error. The line is made
 // whole first, so that other output does not split it, on the stack and
@@ -62,9 +66,17 @@ void sayNotRemoved() {
     writeAll(STDERR_FILENO, line, sizeof says + nameLength);
 }
 
+// Called with the ending signals held back, or from their handler, so that
+// the name noted is the file that exists.
+void removeNoted() {
+    if (temporaryExists && unlink(temporaryName) != 0 && errno != ENOENT)
+        sayNotRemoved();
+    temporaryExists = 0;
+}
+
 void removeTemporaryAndEnd(int sig) {
     const int savedErrno = errno;
-    removeTemporary();
+    removeNoted();
     struct sigaction fallback {};
     fallback.sa_handler = SIG_DFL;
     sigemptyset(&fallback.sa_mask);
@@ -76,16 +88,27 @@ void removeTemporaryAndEnd(int sig) {
 
 } // namespace
 
-void noteTemporary(bool exists) {
-    temporaryExists = exists ? 1 : 0;
+int createTemporary(int flags, mode_t mode) {
+    SignalsHeld held;
+    const int fd = open(temporaryName, flags, mode);
+    if (fd >= 0)
+        temporaryExists = 1;
+    return fd;
 }
 
-// Also called from the handler; held back or handling, the name noted is
-// the file that exists.
-void removeTemporary() {
-    if (temporaryExists && unlink(temporaryName) != 0 && errno != ENOENT)
-        sayNotRemoved();
+bool renameTemporary(const char* target) {
+    SignalsHeld held;
+    if (rename(temporaryName, target) != 0) {
+        removeNoted();
+        return false;
+    }
     temporaryExists = 0;
+    return true;
+}
+
+void removeTemporary() {
+    SignalsHeld held;
+    removeNoted();
 }
 
 bool writeAll(int fd, const char* bytes, size_t size) {
@@ -99,14 +122,6 @@ bool writeAll(int fd, const char* bytes, size_t size) {
         done += static_cast<size_t>(n);
     }
     return true;
-}
-
-SignalsHeld::SignalsHeld() {
-    pthread_sigmask(SIG_BLOCK, &endingSet(), &before);
-}
-
-SignalsHeld::~SignalsHeld() {
-    pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 SignalsDuringSave::SignalsDuringSave() {
