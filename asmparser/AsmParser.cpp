@@ -1,6 +1,7 @@
 #include "asmparser/AsmParser.h"
 
 #include <iomanip>
+#include <iostream>
 #include <sstream>
 #include <stdexcept>
 
