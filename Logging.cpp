@@ -25,7 +25,7 @@ const LevelName levelNames[] = {
     {"i", 6}, {"info", 6},     {"d", 7}, {"debug", 7},    {"v", 8}, {"verbose", 8},
     {"n", 5}, {"notice", 5},   {"w", 4}, {"warning", 4},  {"e", 3}, {"error", 3},
     {"c", 2}, {"critical", 2}, {"a", 1}, {"alert", 1},    {"m", 0}, {"emergency", 0},
-    {"q", -1000}, {"quiet", -1000},
+    {"q", Logging::quietLevel}, {"quiet", Logging::quietLevel},
 };
 
 const char* const levelTags[] = {

@@ -16,6 +16,9 @@ class Logging {
 public:
     Logging() = delete;
 
+    // The level "quiet", below every message type: nothing is written.
+    static constexpr int quietLevel = -1000;
+
     // Writes one line "tag  time prog: message" when type <= the log level.
     // Callers test the level first, so no text is built for nothing.
     static int write(int type, const char* format, ...) __attribute__((format(printf, 2, 3)));

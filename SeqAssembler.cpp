@@ -321,13 +321,8 @@ void SeqAssembler::clearTimers() {
 }
 
 void SeqAssembler::printTimers(const std::string& title) const {
-    std::ostringstream text;
-    for (const std::shared_ptr<Timer>& timer : timers) {
-        timer->print<std::chrono::microseconds, std::chrono::seconds>(text, 3);
-        text << "\n";
-    }
-    if (Logging::getLogLevel() != -1000)
-        Logging::write(6, "%s\n%s", title.c_str(), text.str().c_str());
+    if (Logging::getLogLevel() != Logging::quietLevel)
+        Logging::write(6, "%s\n%s", title.c_str(), timerReport(timers).c_str());
 }
 
 std::string SeqAssembler::readFailureText(const SourceReader& reader, const std::exception& error) {

@@ -28,15 +28,10 @@ bool SeqAssembler::saveHexOutput(const std::string& fileName) const {
         printed = printHexOutput(os);
         return printed;
     });
-    if (result == SaveResult::notOpened) {
-        std::cerr << "ERROR: could not open file " << fileName << " for writing" << std::endl;
-        return false;
-    }
     // No instruction memory: printHexOutput has said so already.
-    if (result != SaveResult::saved && printed)
-        std::cerr << "ERROR: could not write file " << fileName << std::endl;
-    if (result == SaveResult::emptied)
-        std::cerr << "ERROR: file " << fileName << " was left empty" << std::endl;
+    if (printed || result == SaveResult::notOpened)
+        reportSaveFailure(result, fileName,
+                          stringCat("ERROR: could not open file ", fileName, " for writing"));
     return result == SaveResult::saved;
 }
 
@@ -102,22 +97,8 @@ unsigned SeqAssembler::disassemble(std::ostream& os) const {
 }
 
 int SeqAssembler::saveDisassemble(const std::string& fileName) const {
-    unsigned unknown = 0;
-    const SaveResult result = saveFileSafely(fileName, [&](std::ostream& os) {
-        unknown = disassemble(os);
-        return true;
-    });
-    if (result == SaveResult::notOpened) {
-        std::cerr << "Could not open file \"" << fileName << "\" for writing" << std::endl;
-        return -1;
-    }
-    if (result != SaveResult::saved) {
-        std::cerr << "Could not write file \"" << fileName << "\"" << std::endl;
-        if (result == SaveResult::emptied)
-            std::cerr << "File \"" << fileName << "\" was left empty" << std::endl;
-        return -1;
-    }
-    return static_cast<int>(unknown);
+    return saveCounted(fileName,
+                       [this](std::ostream& os) { return static_cast<int>(disassemble(os)); });
 }
 
 void SeqAssembler::printCPU_info() {

@@ -1,7 +1,6 @@
 #include "SeqSim.h"
 
 #include <cstdio>
-#include <sstream>
 
 #include "Logging.h"
 #include "seqprocessor/SeqProcessor.h"
@@ -189,11 +188,9 @@ SeqSim::Classical SeqSim::executeClassical(const SeqInstructionDef& def, uint64_
     } else if (textIs(m, "move")) {
         const uint32_t v = getImmediateOrPrefetchedRegisterValue(def, "IMM", "REG0", word);
         const uint32_t d = getImmediateValue(def, "REG2", word);
-        // Written past setRegister on purpose: the next instruction's prefetched
-        // read already sees the moved value. The value that such a read takes
-        // while a write is settling becomes the moved one too: at the first
-        // instruction every register looks written at cycle 0, so the read at
-        // cycle 1 takes that value, not the register.
+        // A move skips setRegister and also replaces the value that a prefetched
+        // read takes while a write settles, so the next instruction always sees
+        // the moved value.
         processor->dataMemory.write(d, v);
         previousValues[d] = v;
         pc += 1;
@@ -327,7 +324,7 @@ bool SeqSim::simulate(int maxInstructions) {
 // ---- reports ---------------------------------------------------------------
 
 void SeqSim::printStats(const std::string& prefix) const {
-    if (Logging::getLogLevel() == -1000) {
+    if (Logging::getLogLevel() == Logging::quietLevel) {
         return;
     }
     const double us1 = static_cast<double>(classicalCycles) / processor->classicalClockMHz;
@@ -344,13 +341,9 @@ void SeqSim::printStats(const std::string& prefix) const {
 }
 
 void SeqSim::printTimers(const std::string& title) const {
-    std::ostringstream lines;
-    for (const auto& timer : runTimers) {
-        timer->print<std::chrono::microseconds, std::chrono::seconds>(lines, 3);
-        lines << "\n";
-    }
-    if (Logging::getLogLevel() != -1000) {
-        Logging::write(6, "%s\nSimulation time:\n%s", title.c_str(), lines.str().c_str());
+    if (Logging::getLogLevel() != Logging::quietLevel) {
+        Logging::write(6, "%s\nSimulation time:\n%s", title.c_str(),
+                       timerReport(runTimers).c_str());
     }
 }
 

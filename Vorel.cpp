@@ -155,14 +155,8 @@ int Vorel::assemble(SourceReader& reader, std::string& message) {
     }
 
     const int n = static_cast<int>(errors.size());
-    if (Logging::getLogLevel() > 6 && assembler != nullptr) {
-        std::ostringstream text;
-        for (const auto& timer : assembler->getTimers()) {
-            timer->print<std::chrono::microseconds, std::chrono::seconds>(text, 3);
-            text << "\n";
-        }
-        Logging::write(7, "%s", text.str().c_str());
-    }
+    if (Logging::getLogLevel() > 6 && assembler != nullptr)
+        Logging::write(7, "%s", timerReport(assembler->getTimers()).c_str());
 
     if (n != 0) {
         if (Logging::getLogLevel() > 3)

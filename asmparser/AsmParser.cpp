@@ -13,9 +13,6 @@
 
 namespace {
 
-// The log level "quiet".
-constexpr int quietLevel = -1000;
-
 // Symbol lines are debug detail: written at level 7, but only at verbose.
 bool symbolDebug() {
     return Logging::getLogLevel() > 7;
@@ -192,7 +189,7 @@ std::shared_ptr<AsmStatement> AsmParser::parseLine(const std::shared_ptr<const S
     if (token.empty()) {
         // Only comment lines may begin with a byte that starts no word; any
         // other such line is a typo, and dropping it would lose a statement.
-        if (line->text[token.start] == ';')
+        if (line->text[token.start] == syntax.lineCommentChar)
             return result;
         token = textAfterStop(syntax, token);
     }
@@ -627,30 +624,10 @@ int AsmParser::unparse(std::ostream& os) const {
 }
 
 int AsmParser::saveUnparsed(const std::string& fileName) const {
-    int failures = 0;
-    const SaveResult result = saveFileSafely(fileName, [&](std::ostream& os) {
-        failures = unparse(os);
-        return true;
-    });
-    if (result == SaveResult::notOpened) {
-        std::cerr << "Could not open file \"" << fileName << "\" for writing" << std::endl;
-        return -1;
-    }
-    if (result != SaveResult::saved) {
-        std::cerr << "Could not write file \"" << fileName << "\"" << std::endl;
-        if (result == SaveResult::emptied)
-            std::cerr << "File \"" << fileName << "\" was left empty" << std::endl;
-        return -1;
-    }
-    return failures;
+    return saveCounted(fileName, [this](std::ostream& os) { return unparse(os); });
 }
 
 void AsmParser::printTimers() const {
-    std::ostringstream text;
-    for (const std::shared_ptr<Timer>& timer : timers) {
-        timer->print<std::chrono::microseconds, std::chrono::seconds>(text, 3);
-        text << "\n";
-    }
-    if (Logging::getLogLevel() != quietLevel)
-        Logging::write(6, "%s", text.str().c_str());
+    if (Logging::getLogLevel() != Logging::quietLevel)
+        Logging::write(6, "%s", timerReport(timers).c_str());
 }

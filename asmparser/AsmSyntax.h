@@ -12,6 +12,8 @@
 class AsmSyntax {
 public:
     char commentChar = '#';
+    // Also starts a comment, but only as the first non-blank byte of a line.
+    char lineCommentChar = ';';
     char separatorChar = ',';
     char labelEndChar = ':';
     char directiveChar = '.';

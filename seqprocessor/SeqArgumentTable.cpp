@@ -4,10 +4,7 @@
 #include <limits>
 #include <memory>
 
-// A missing name or prefix counts as empty: unnamed, an immediate.
-static const char* orEmpty(const char* text) {
-    return text != nullptr ? text : "";
-}
+#include "utils/StringUtils.h"
 
 SeqArgumentTable::SeqArgumentTable(std::initializer_list<SeqFieldInit> fieldRows,
                                    std::initializer_list<SeqArgumentInit> argumentRows)
@@ -34,6 +31,7 @@ void SeqArgumentTable::add(const SeqArgumentInit& row) {
     auto argument = std::make_shared<SeqArgument>();
     argument->field = field;
     argument->id = row.id;
+    // A missing name or prefix counts as empty: unnamed, an immediate.
     argument->name = orEmpty(row.name);
     argument->registerPrefix = orEmpty(row.registerPrefix);
     argument->min = row.min;

@@ -2,10 +2,7 @@
 
 #include <memory>
 
-// A row without a name is entered by id only.
-static const char* orEmpty(const char* text) {
-    return text != nullptr ? text : "";
-}
+#include "utils/StringUtils.h"
 
 SeqFieldTable::SeqFieldTable(std::initializer_list<SeqFieldInit> rows) {
     add(rows);
@@ -30,6 +27,7 @@ void SeqFieldTable::add(const SeqFieldInit& row) {
     }
     auto field = std::make_shared<SeqField>();
     field->id = row.id;
+    // A row without a name is entered by id only.
     field->name = orEmpty(row.name);
     field->lsb = row.lsb;
     // Twice the top bit minus one, so that a 64-bit field gets all 64 bits.

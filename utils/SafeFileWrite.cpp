@@ -1,9 +1,6 @@
 #include "utils/SafeFileWrite.h"
 
 #include <fcntl.h>
-#include <limits.h>
-#include <pthread.h>
-#include <signal.h>
 #include <sys/stat.h>
 #if __has_include(<sys/xattr.h>)
 #include <sys/xattr.h>
@@ -14,9 +11,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iostream>
 #include <new>
 #include <streambuf>
 #include <string>
+
+#include "utils/SaveSignals.h"
 
 namespace {
 
@@ -92,168 +92,11 @@ bool render(const std::function<bool(std::ostream&)>& write, std::string& text) 
     return ok && os.good();
 }
 
-// Only write(), so that the signal handler may use it too.
-bool writeAll(int fd, const char* bytes, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, bytes + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool writeAll(int fd, const std::string& bytes) {
-    return writeAll(fd, bytes.data(), bytes.size());
-}
-
 // The folder part of a path, with its closing '/', or "" for a bare name.
 std::string folderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
-
-// The temporary file's name lives here, ready before the file exists, so that
-// a signal handler can remove it without building anything.
-char temporaryName[PATH_MAX];
-volatile sig_atomic_t temporaryExists = 0;
-
-// Whether a signal that a handler may catch ends the process by default: all
-// but those that are ignored, stop or continue it. SIGXFSZ is left out, as a
-// save holds it ignored instead, so that a file size limit shows as a failed
-// write.
-bool endsTheSave(int sig) {
-    switch (sig) {
-    case SIGKILL:
-    case SIGSTOP:
-    case SIGCHLD:
-    case SIGCONT:
-    case SIGURG:
-    case SIGWINCH:
-    case SIGTSTP:
-    case SIGTTIN:
-    case SIGTTOU:
-    case SIGXFSZ:
-        return false;
-    default:
-        return true;
-    }
-}
-
-// The signals of endsTheSave(); those that the C library keeps for itself
-// are refused by sigaddset and stay out.
-const sigset_t& endingSet() {
-    static const sigset_t set = [] {
-        sigset_t all;
-        sigemptyset(&all);
-        for (int sig = 1; sig < NSIG; ++sig)
-            if (endsTheSave(sig))
-                sigaddset(&all, sig);
-        return all;
-    }();
-    return set;
-}
-
-// A temporary file that cannot be removed stays in the user's folder, hidden
-// by its leading dot, so it is named on standard error. The line is made
-// whole first, so that other output does not split it, on the stack and
-// written with write() alone: the signal handler says it too.
-void sayNotRemoved() {
-    static const char says[] = "ERROR: could not remove temporary file ";
-    char line[sizeof says + sizeof temporaryName];
-    const size_t nameLength = std::strlen(temporaryName);
-    std::memcpy(line, says, sizeof says - 1);
-    std::memcpy(line + sizeof says - 1, temporaryName, nameLength);
-    line[sizeof says - 1 + nameLength] = '\n';
-    writeAll(STDERR_FILENO, line, sizeof says + nameLength);
-}
-
-// Called with the ending signals held back, or from their handler, so that
-// the name noted is the file that exists.
-void removeTemporary() {
-    if (temporaryExists && unlink(temporaryName) != 0 && errno != ENOENT)
-        sayNotRemoved();
-    temporaryExists = 0;
-}
-
-void removeTemporaryAndEnd(int sig) {
-    const int savedErrno = errno;
-    removeTemporary();
-    struct sigaction fallback {};
-    fallback.sa_handler = SIG_DFL;
-    sigemptyset(&fallback.sa_mask);
-    sigaction(sig, &fallback, nullptr);
-    // Delivered with the default action once the handler returns.
-    raise(sig);
-    errno = savedErrno;
-}
-
-// Holds the ending signals back while the temporary file comes or goes, so
-// that the handler never meets a file whose name is not noted yet, nor a
-// noted name that is someone else's file.
-class SignalsHeld {
-public:
-    SignalsHeld() { pthread_sigmask(SIG_BLOCK, &endingSet(), &before); }
-    ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &before, nullptr); }
-    SignalsHeld(const SignalsHeld&) = delete;
-    SignalsHeld& operator=(const SignalsHeld&) = delete;
-
-private:
-    sigset_t before;
-};
-
-// For the time of a save, an ending signal whose action is the default one
-// removes the temporary file before it ends the process, and SIGXFSZ at its
-// default is ignored. Signals that are ignored or caught keep their action:
-// the process goes on, and so does the save, which removes its own file.
-class SignalsDuringSave {
-public:
-    SignalsDuringSave() {
-        struct sigaction removal {};
-        removal.sa_handler = removeTemporaryAndEnd;
-        removal.sa_mask = endingSet();
-        struct sigaction ignored {};
-        ignored.sa_handler = SIG_IGN;
-        sigemptyset(&ignored.sa_mask);
-        // Every signal is held back while the actions change, so that none
-        // meets an action not meant for it, and one call both sets the new
-        // action and reads the old.
-        sigset_t all, before;
-        sigfillset(&all);
-        pthread_sigmask(SIG_BLOCK, &all, &before);
-        for (int sig = 1; sig < NSIG; ++sig) {
-            if (endsTheSave(sig))
-                installed[sig] = takeOver(sig, removal);
-        }
-        installed[SIGXFSZ] = takeOver(SIGXFSZ, ignored);
-        pthread_sigmask(SIG_SETMASK, &before, nullptr);
-    }
-    ~SignalsDuringSave() {
-        for (int sig = 1; sig < NSIG; ++sig)
-            if (installed[sig])
-                sigaction(sig, &previous[sig], nullptr);
-    }
-    SignalsDuringSave(const SignalsDuringSave&) = delete;
-    SignalsDuringSave& operator=(const SignalsDuringSave&) = delete;
-
-private:
-    // Gives the signal `action` where its action was the default one, and
-    // puts any other back.
-    bool takeOver(int sig, const struct sigaction& action) {
-        if (sigaction(sig, &action, &previous[sig]) != 0)
-            return false;
-        if ((previous[sig].sa_flags & SA_SIGINFO) == 0 && previous[sig].sa_handler == SIG_DFL)
-            return true;
-        sigaction(sig, &previous[sig], nullptr);
-        return false;
-    }
-
-    struct sigaction previous[NSIG];
-    bool installed[NSIG] = {};
-};
 
 // Letters for the temporary name; O_EXCL, not the letters, keeps it unique.
 void pickLetters(char* letters, unsigned long long& state) {
@@ -366,15 +209,12 @@ public:
         const mode_t mode = old != nullptr ? 0600 : 0666;
         for (int attempt = 0; attempt < 100 && !fd; ++attempt) {
             pickLetters(temporaryName + letters, state);
-            SignalsHeld held;
             const int raw =
-                open(temporaryName, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode);
-            if (raw >= 0) {
+                createTemporary(O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode);
+            if (raw >= 0)
                 fd.reset(raw);
-                temporaryExists = 1;
-            } else if (errno != EEXIST) {
+            else if (errno != EEXIST)
                 return false;
-            }
         }
         if (!fd || old == nullptr)
             return ready();
@@ -401,23 +241,16 @@ public:
     // outcome, the temporary file is gone. No sync: a save is as durable as
     // the plain truncating write it stands in for.
     Commit commit(const std::string& text, const std::string& target) {
-        if (!writeAll(fd.get(), text) || !fd.close()) {
+        if (!writeAll(fd.get(), text.data(), text.size()) || !fd.close()) {
             discard();
             return Commit::notWritten;
         }
-        SignalsHeld held;
-        if (rename(temporaryName, target.c_str()) != 0) {
-            discard();
-            return Commit::renameRefused;
-        }
-        temporaryExists = 0;
-        return Commit::done;
+        return renameTemporary(target.c_str()) ? Commit::done : Commit::renameRefused;
     }
 
 private:
     void discard() {
         fd.reset();
-        SignalsHeld held;
         removeTemporary();
     }
 
@@ -458,7 +291,7 @@ SaveResult writeInPlace(const std::string& fileName, const std::string& text) {
     // A second descriptor of the same open file outlives a close that
     // reports a late write error.
     FileDescriptor spare(plain ? fcntl(fd.get(), F_DUPFD_CLOEXEC, 0) : -1);
-    if (writeAll(fd.get(), text) && fd.close())
+    if (writeAll(fd.get(), text.data(), text.size()) && fd.close())
         return SaveResult::saved;
     const int through = spare ? spare.get() : fd.get();
     return plain && through >= 0 && ftruncate(through, 0) == 0 ? SaveResult::emptied
@@ -499,4 +332,29 @@ SaveResult saveFileSafely(const std::string& fileName,
         }
     }
     return writeInPlace(fileName, text);
+}
+
+void reportSaveFailure(SaveResult result, const std::string& fileName,
+                       const std::string& notOpenedLine) {
+    if (result == SaveResult::saved)
+        return;
+    if (result == SaveResult::notOpened) {
+        std::cerr << notOpenedLine << std::endl;
+        return;
+    }
+    std::cerr << "ERROR: could not write file " << fileName << std::endl;
+    if (result == SaveResult::emptied)
+        std::cerr << "ERROR: file " << fileName << " was left empty" << std::endl;
+}
+
+int saveCounted(const std::string& fileName, const std::function<int(std::ostream&)>& write) {
+    int count = 0;
+    const SaveResult result = saveFileSafely(fileName, [&](std::ostream& os) {
+        count = write(os);
+        return true;
+    });
+    if (result == SaveResult::saved)
+        return count;
+    reportSaveFailure(result, fileName, "Could not open file \"" + fileName + "\" for writing");
+    return -1;
 }

@@ -1,12 +1,16 @@
 // Wall-clock timer of a piece of work with a count of the items it handled,
-// printed as one report line with the total time and the rates.
+// printed as one report line with the total time and the rates, and the
+// report of a list of such timers.
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <ostream>
 #include <ratio>
+#include <sstream>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 template <class Clock = std::chrono::system_clock> class StopWatch {
 public:
@@ -106,3 +110,14 @@ private:
             return "second";
     }
 };
+
+// One report line per timer, with precision 3, each ended by a line end.
+template <class Clock>
+std::string timerReport(const std::vector<std::shared_ptr<StopWatch<Clock>>>& timers) {
+    std::ostringstream text;
+    for (const auto& timer : timers) {
+        timer->print(text, 3);
+        text << "\n";
+    }
+    return text.str();
+}

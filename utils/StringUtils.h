@@ -147,4 +147,9 @@ void replaceAll(std::string& text, const std::string& from, const std::string& t
 // returned text put the carets in the same columns.
 std::string loggable(const std::string& text);
 
+// A missing text read as the empty one.
+inline const char* orEmpty(const char* text) {
+    return text != nullptr ? text : "";
+}
+
 const char* signalToString(int signal);

@@ -479,6 +479,23 @@ TEST(AsmParserDirectives, TableAndKeptDirectives) {
     EXPECT_EQ(parser.directiveProcessors.size(), 4u);
 }
 
+TEST(AsmParserComments, TheSyntaxNamesTheLineCommentCharacter) {
+    AsmSyntax syntax;
+    syntax.lineCommentChar = '%';
+    AsmParser parser(syntax);
+    parser.start();
+    AsmErrorList errors;
+    parser.processLine(numbered("  % a comment line", 1), errors);
+    EXPECT_TRUE(errors.empty());
+    parser.processLine(numbered("; no longer one", 2), errors);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0]->lineNr(), 2);
+    EXPECT_NE(std::string(errors[0]->what()).find("spurious characters after statement"),
+              std::string::npos)
+        << errors[0]->what();
+    EXPECT_TRUE(parser.container.statements.empty());
+}
+
 TEST(AsmParserComments, KeptOnlyAfterArgumentsAndValues) {
     AsmParser parser;
     parser.config.keepComments = true;

@@ -195,7 +195,7 @@ TEST(AsmWriter, SaveUnparsed) {
     const SaveCase cases[] = {
         {dir + "/x.s", 0, "", "start:  nop\n"},
         {missing, -1, "Could not open file \"" + missing + "\" for writing\n", ""},
-        {"/dev/full", -1, "Could not write file \"/dev/full\"\n", ""},
+        {"/dev/full", -1, "ERROR: could not write file /dev/full\n", ""},
     };
     for (const SaveCase& c : cases) {
         SCOPED_TRACE(c.file);
@@ -245,8 +245,8 @@ TEST(AsmWriter, SaveUnparsedThatFailsInPlaceLeavesTheFileEmpty) {
             if (result != -1)
                 return int(reportedSuccess);
             const std::string name = folder / "x.s";
-            return int(err == "Could not write file \"" + name + "\"\nFile \"" + name +
-                                   "\" was left empty\n"
+            return int(err == "ERROR: could not write file " + name + "\nERROR: file " + name +
+                                   " was left empty\n"
                            ? asExpected
                            : otherMessage);
         },

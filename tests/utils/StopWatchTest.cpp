@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -66,6 +68,19 @@ TEST(StopWatch, StopStartAndReset) {
     w.reset();
     EXPECT_EQ(w.elapsed(), ManualClock::duration::zero());
     EXPECT_FALSE(w.isRunning());
+}
+
+TEST(StopWatch, ReportOfAListHasOneLinePerTimer) {
+    ManualClock::current = ManualClock::time_point(std::chrono::seconds(100));
+    auto parse = std::make_shared<StopWatch<ManualClock>>("parse", "source line");
+    parse->start();
+    ManualClock::current += std::chrono::microseconds(1234);
+    parse->stop();
+    parse->setCount(120);
+    auto idle = std::make_shared<StopWatch<ManualClock>>("assemble", "instruction");
+    std::vector<std::shared_ptr<StopWatch<ManualClock>>> timers{parse, idle};
+    EXPECT_EQ(timerReport(timers), printed(*parse) + "\n" + printed(*idle) + "\n");
+    EXPECT_EQ(timerReport(decltype(timers){}), "");
 }
 
 TEST(StopWatch, StreamStaysScientific) {

@@ -1,0 +1,37 @@
+// The lines on standard error that tell how a save failed: one wording for
+// every caller, except the caller's own line for a name it cannot open.
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "utils/SafeFileWrite.h"
+
+namespace {
+
+std::string reported(SaveResult result) {
+    std::ostringstream captured;
+    std::streambuf* const saved = std::cerr.rdbuf(captured.rdbuf());
+    reportSaveFailure(result, "out/x.hex", "caller: cannot open out/x.hex");
+    std::cerr.rdbuf(saved);
+    return captured.str();
+}
+
+TEST(SaveReport, EachResultHasItsLines) {
+    const struct {
+        SaveResult result;
+        const char* lines;
+    } cases[] = {
+        {SaveResult::saved, ""},
+        {SaveResult::notOpened, "caller: cannot open out/x.hex\n"},
+        {SaveResult::notWritten, "ERROR: could not write file out/x.hex\n"},
+        {SaveResult::incomplete, "ERROR: could not write file out/x.hex\n"},
+        {SaveResult::emptied,
+         "ERROR: could not write file out/x.hex\nERROR: file out/x.hex was left empty\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(reported(c.result), c.lines) << static_cast<int>(c.result);
+}
+
+} // namespace

@@ -1,0 +1,48 @@
+// The signal side of a save (utils/SafeFileWrite.h): the handler that removes
+// the temporary file, or names it, before an ending signal ends the process.
+// It makes only async-signal-safe calls: the name waits for it here, made
+// before the file exists, and its line goes out through write(2). The file
+// comes and goes only through the calls below, which hold the ending signals
+// back meanwhile, so that the handler never meets a file whose name is not
+// noted yet, nor a noted name that is someone else's file.
+#pragma once
+
+#include <limits.h>
+#include <signal.h>
+#include <stddef.h>
+#include <sys/types.h>
+
+// The name of the save's temporary file, written by the save before it
+// creates the file.
+extern char temporaryName[PATH_MAX];
+
+// open(2) of temporaryName; the file is noted for the handler when it opens.
+int createTemporary(int flags, mode_t mode);
+// rename(2) of the temporary file over `target`; where that is refused the
+// temporary file is removed, and the result is false.
+bool renameTemporary(const char* target);
+// Removes the temporary file where it exists; one that cannot be removed is
+// named in the line "ERROR: could not remove temporary file <name>".
+void removeTemporary();
+
+// write(2) alone, until every byte is out or it fails; the handler uses it too.
+bool writeAll(int fd, const char* bytes, size_t size);
+
+// For the time of a save, an ending signal whose action is the default one
+// removes the temporary file before it ends the process, and SIGXFSZ at its
+// default is ignored, so that a file size limit fails the write instead.
+// Signals that are ignored or caught keep their action: the process goes on,
+// and so does the save, which removes its own file.
+class SignalsDuringSave {
+public:
+    SignalsDuringSave();
+    ~SignalsDuringSave();
+    SignalsDuringSave(const SignalsDuringSave&) = delete;
+    SignalsDuringSave& operator=(const SignalsDuringSave&) = delete;
+
+private:
+    bool takeOver(int sig, const struct sigaction& action);
+
+    struct sigaction previous[NSIG];
+    bool installed[NSIG] = {};
+};
