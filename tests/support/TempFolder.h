@@ -14,8 +14,9 @@
 // root from removing what a killed test left.
 //
 // The folder is searchable by its owner only; a test that hands it to another
-// user opens it up itself. The root and the build tree above it are
-// searchable by all, as the built programs that such a user runs need anyway.
+// user opens it up itself. The root is searchable by all; the folders above
+// it must be too for such a test, as they must for the built programs that
+// such a user runs.
 #pragma once
 
 #include <string>
