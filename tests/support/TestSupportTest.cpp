@@ -2,7 +2,7 @@
 // unchanged, both output streams and the exit status come back apart, large
 // streams do not stall, and a child takes the rights and limits it was given;
 // a program left running can be watched and signalled, and leaves nothing
-// behind.
+// behind; the folder of a killed test goes with the next one made.
 #include <gtest/gtest.h>
 
 #include <linux/fs.h>
@@ -138,22 +138,28 @@ TEST(TempFolder, OneLeftByAKilledTestGoesWithTheNextOne) {
     EXPECT_THROW(FileFlag("/nonexistent", FS_APPEND_FL), std::invalid_argument)
         << "a flag goes only where the next folder clears it";
     const TempFolder dir;
-    const pid_t owner = startChild([&] {
-        const TempFolder left;
-        left.write("stuck", "x");
-        if (mkdir((left / "log").c_str(), 0755) != 0)
-            return 1;
-        left.write("log/line", "x");
-        const FileFlag immutable(left / "stuck", FS_IMMUTABLE_FL);
-        const FileFlag appendOnly(left / "log", FS_APPEND_FL);
-        // The folder, or why a flag could not be set.
-        dir.write("report.new", !immutable.isSet()    ? immutable.whyNot()
-                                : !appendOnly.isSet() ? appendOnly.whyNot()
-                                                      : left.path());
-        std::rename((dir / "report.new").c_str(), (dir / "report").c_str());
-        pause();
-        return 0;
-    });
+    // The owner ends with the test, however the test ends: a folder of a live
+    // owner is never cleared.
+    ChildSetup setup;
+    setup.parentDeathSignal = SIGKILL;
+    const pid_t owner = startChild(
+        [&] {
+            const TempFolder left;
+            left.write("stuck", "x");
+            if (mkdir((left / "log").c_str(), 0755) != 0)
+                return 1;
+            left.write("log/line", "x");
+            const FileFlag immutable(left / "stuck", FS_IMMUTABLE_FL);
+            const FileFlag appendOnly(left / "log", FS_APPEND_FL);
+            // The folder, or why a flag could not be set.
+            dir.write("report.new", !immutable.isSet()    ? immutable.whyNot()
+                                    : !appendOnly.isSet() ? appendOnly.whyNot()
+                                                          : left.path());
+            std::rename((dir / "report.new").c_str(), (dir / "report").c_str());
+            pause();
+            return 0;
+        },
+        setup);
     // Also when an assertion ends the test early.
     struct Killed {
         pid_t pid;
@@ -162,7 +168,8 @@ TEST(TempFolder, OneLeftByAKilledTestGoesWithTheNextOne) {
             waitForChild(pid);
         }
     } const killed{owner};
-    ASSERT_TRUE(eventually(30s, [&] { return exists(dir / "report"); }));
+    eventually(30s, [&] { return exists(dir / "report") || !processRuns(owner); });
+    ASSERT_TRUE(exists(dir / "report")) << "the owner ended before it made its folder";
     const std::string left = dir.read("report");
     if (!exists(left))
         GTEST_SKIP() << left;
