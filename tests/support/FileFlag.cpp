@@ -7,6 +7,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <stdexcept>
+
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -20,8 +23,8 @@ int change(const std::string& path, int flag, bool on) {
     if (ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) {
         failure = errno;
     } else {
-        flags = on ? flags | flag : flags & ~flag;
-        if (ioctl(fd, FS_IOC_SETFLAGS, &flags) != 0)
+        const int wanted = on ? flags | flag : flags & ~flag;
+        if (wanted != flags && ioctl(fd, FS_IOC_SETFLAGS, &wanted) != 0)
             failure = errno;
     }
     close(fd);
@@ -31,6 +34,8 @@ int change(const std::string& path, int flag, bool on) {
 } // namespace
 
 FileFlag::FileFlag(const std::string& path, int flag) : path(path), flag(flag) {
+    if (path.rfind(testFoldersRoot() + "/", 0) != 0)
+        throw std::invalid_argument("a flag is only set in a TempFolder, not on " + path);
     failure = change(path, flag, true);
 }
 
@@ -42,4 +47,8 @@ FileFlag::~FileFlag() {
 std::string FileFlag::whyNot() const {
     return "the flag cannot be set on " + path + " (" + std::strerror(failure) +
            "): that takes root and a file system that has it";
+}
+
+void clearFileFlags(const std::string& path) {
+    change(path, FS_APPEND_FL | FS_IMMUTABLE_FL, false);
 }

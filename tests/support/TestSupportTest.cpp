@@ -2,9 +2,10 @@
 // unchanged, both output streams and the exit status come back apart, large
 // streams do not stall, and a child takes the rights and limits it was given;
 // a program left running can be watched and signalled, and leaves nothing
-// behind.
+// behind; the folder of a killed test goes with the next one made.
 #include <gtest/gtest.h>
 
+#include <linux/fs.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/FileFlag.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TempFolder.h"
 
@@ -114,8 +116,7 @@ TEST(TempFolder, HoldsFilesAndGoesWithAllOfThem) {
         TempFolder other;
         EXPECT_NE(dir.path(), other.path());
         path = dir.path();
-        EXPECT_EQ(std::filesystem::path(path).parent_path(),
-                  std::filesystem::temp_directory_path());
+        EXPECT_EQ(std::filesystem::path(path).parent_path(), testFoldersRoot());
         const std::string bytes("with\0nul\n", 9);
         dir.write("b", bytes);
         ASSERT_EQ(mkdir((dir / "a").c_str(), 0755), 0);
@@ -128,6 +129,62 @@ TEST(TempFolder, HoldsFilesAndGoesWithAllOfThem) {
         EXPECT_THROW(dir.write("missing/x", "x"), std::runtime_error);
     }
     EXPECT_FALSE(exists(path)) << "also a read-only subfolder is removed";
+}
+
+// A test process killed while its folder holds an immutable file and an
+// append-only folder, which even root cannot remove: the next folder made,
+// here or by any later test, clears it, but not while its owner lives.
+TEST(TempFolder, OneLeftByAKilledTestGoesWithTheNextOne) {
+    EXPECT_THROW(FileFlag("/nonexistent", FS_APPEND_FL), std::invalid_argument)
+        << "a flag goes only where the next folder clears it";
+    const TempFolder dir;
+    // The owner ends with the test, however the test ends: a folder of a live
+    // owner is never cleared.
+    ChildSetup setup;
+    setup.parentDeathSignal = SIGKILL;
+    const pid_t owner = startChild(
+        [&] {
+            const TempFolder left;
+            left.write("stuck", "x");
+            if (mkdir((left / "log").c_str(), 0755) != 0)
+                return 1;
+            left.write("log/line", "x");
+            const FileFlag immutable(left / "stuck", FS_IMMUTABLE_FL);
+            const FileFlag appendOnly(left / "log", FS_APPEND_FL);
+            // The folder, or why a flag could not be set.
+            dir.write("report.new", !immutable.isSet()    ? immutable.whyNot()
+                                    : !appendOnly.isSet() ? appendOnly.whyNot()
+                                                          : left.path());
+            std::rename((dir / "report.new").c_str(), (dir / "report").c_str());
+            pause();
+            return 0;
+        },
+        setup);
+    // Also when an assertion ends the test early.
+    struct Killed {
+        pid_t pid;
+        ~Killed() {
+            kill(pid, SIGKILL);
+            waitForChild(pid);
+        }
+    } const killed{owner};
+    eventually(30s, [&] { return exists(dir / "report") || !processRuns(owner); });
+    ASSERT_TRUE(exists(dir / "report")) << "the owner ended before it made its folder";
+    const std::string left = dir.read("report");
+    if (!exists(left))
+        GTEST_SKIP() << left;
+
+    {
+        const TempFolder other;
+        EXPECT_EQ(readFile(left + "/stuck"), "x") << "its owner lives";
+    }
+    ASSERT_EQ(kill(owner, SIGKILL), 0);
+    EXPECT_TRUE(eventually(30s, [&] { return !processRuns(owner); }));
+    ASSERT_EQ(unlink((left + "/stuck").c_str()), -1) << "the flag outlives the owner";
+    EXPECT_EQ(readFile(left + "/log/line"), "x");
+
+    const TempFolder next;
+    EXPECT_FALSE(exists(left));
 }
 
 TEST(ChildProcess, TakesTheRightsOfAnotherUser) {
