@@ -515,8 +515,8 @@ std::optional<std::string> whyNotWithProtection(const char* name, bool on) {
     return std::nullopt;
 }
 
-// Whether files in the system's temporary folder take the extended
-// attributes of a user and POSIX ACLs.
+// Whether files in the tests' folders take the extended attributes of a user
+// and POSIX ACLs.
 bool attributesCanBeSet() {
     TempFolder dir;
     writeFile(dir / "probe", "");
@@ -559,7 +559,7 @@ protected:
         if (!c.device.empty() && !exists(c.device))
             GTEST_SKIP() << "no " << c.device;
         if (c.needsAttributes && !attributesCanBeSet())
-            GTEST_SKIP() << "the temporary folder's file system takes no extended attributes";
+            GTEST_SKIP() << "the test folders' file system takes no extended attributes";
         user = ordinary.value_or(User{geteuid(), getegid(), false});
 
         // Another user must reach the source.
