@@ -6,6 +6,7 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -23,10 +24,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The one test of a stand-in tree: it tells its pid, then sleeps well past
-// any test's end unless its stage is ended.
-const std::string sleepingTest =
-    R"(sh -c [[echo $$ >"$0.new" && mv "$0.new" "$0" && exec sleep 60]])";
+// The one test of a stand-in tree: it tells its pid, then waits for as long
+// as the test process that made it lives, unless its stage is ended first. A
+// test killed midway (and its script with it) thus leaves no stage running.
+std::string sleepingTest() {
+    return R"(sh -c [[echo $$ >"$0.new" && mv "$0.new" "$0" && while kill -0 )" +
+           std::to_string(getpid()) + R"( 2>/dev/null; do sleep 0.2; done]])";
+}
 const std::string failingTest = "sh -c [[exit 1]]";
 
 // The kernel's protections of links in sticky folders, which the script once
@@ -111,7 +115,7 @@ class CiRunGroupSignal : public testing::TestWithParam<SignalCase> {};
 TEST_P(CiRunGroupSignal, EndsTheStageAndTheScript) {
     const SignalCase& c = GetParam();
     const std::string before = linkProtections();
-    const StandInTree tree(sleepingTest);
+    const StandInTree tree(sleepingTest());
     const StartedProgram run = tree.start();
     const std::optional<pid_t> stage = tree.stagePid(run);
     ASSERT_TRUE(stage) << tree.output();
