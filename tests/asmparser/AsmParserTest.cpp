@@ -10,6 +10,7 @@
 
 #include "Logging.h"
 #include "asmparser/AsmParser.h"
+#include "tests/support/CapturedStderr.h"
 #include "utils/CharArraySourceReader.h"
 #include "utils/StringSourceReader.h"
 
@@ -530,10 +531,10 @@ TEST(AsmParserLog, SymbolLinesOnlyAtVerbose) {
         AsmParser parser;
         parser.start();
         AsmErrorList errors;
-        testing::internal::CaptureStderr();
+        captureStderr();
         parser.processLine(numbered(".DEF N 5", 3), errors);
         parser.processLine(numbered("mov $N", 4), errors);
-        const std::string log = testing::internal::GetCapturedStderr();
+        const std::string log = capturedStderr();
         const bool verbose = level == 8;
         EXPECT_EQ(log.find("parse: line 3, found symbol: N = '5'") != std::string::npos, verbose);
         EXPECT_EQ(log.find("parsing: line 4, lookup of symbol 'N' gave value '5'") !=

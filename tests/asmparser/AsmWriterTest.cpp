@@ -11,6 +11,7 @@
 
 #include "Logging.h"
 #include "asmparser/AsmParser.h"
+#include "tests/support/CapturedStderr.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"
 #include "utils/StringSourceReader.h"
@@ -203,9 +204,9 @@ TEST(AsmWriter, SaveUnparsed) {
             std::cout << "/dev/full: skipped, no such device to refuse the text\n";
             continue;
         }
-        testing::internal::CaptureStderr();
+        captureStderr();
         EXPECT_EQ(parser.saveUnparsed(c.file), c.result);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
+        EXPECT_EQ(capturedStderr(), c.err);
         if (c.result == 0) {
             EXPECT_EQ(readFile(c.file), c.text);
         }
@@ -263,16 +264,16 @@ TEST(AsmWriter, TimerReport) {
     AsmErrorList errors;
     parser.parse(reader, errors);
     Logging::setLogLevel(6);
-    testing::internal::CaptureStderr();
+    captureStderr();
     parser.printTimers();
-    std::string log = testing::internal::GetCapturedStderr();
+    std::string log = capturedStderr();
     EXPECT_NE(log.find("parse: "), std::string::npos) << log;
     EXPECT_NE(log.find(" seconds for 2 source lines = "), std::string::npos) << log;
     EXPECT_NE(log.find(" microseconds/source line\n"), std::string::npos) << log;
     Logging::setLogLevel(-1000);
-    testing::internal::CaptureStderr();
+    captureStderr();
     parser.printTimers();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(capturedStderr(), "");
     Logging::setLogLevel(saved);
 }
 

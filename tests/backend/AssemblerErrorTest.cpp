@@ -12,6 +12,7 @@
 #include "Logging.h"
 #include "asmparser/AsmInstruction.h"
 #include "asmparser/AsmParser.h"
+#include "tests/support/CapturedStderr.h"
 #include "utils/SourceLine.h"
 
 namespace {
@@ -313,9 +314,9 @@ TEST(AssemblerError, OperandOfNoKnownKind) {
 TEST(AssemblerError, EncodingErrorsAreLoggedAtDebugLevel) {
     AssemblerRig rig;
     Logging::setLogLevel(7);
-    testing::internal::CaptureStderr();
+    captureStderr();
     rig.assemble("xyz\nnop R1\nwait 3\n");
-    const std::string log = testing::internal::GetCapturedStderr();
+    const std::string log = capturedStderr();
     Logging::setLogLevel(3);
     EXPECT_NE(log.find("instruction 'xyz' not found"), std::string::npos) << log;
     EXPECT_NE(log.find("Instruction \"nop\" does not support argument signature \"R#\"\n"
@@ -330,9 +331,9 @@ TEST(AssemblerError, EncodingErrorsAreLoggedAtDebugLevel) {
 TEST(AssemblerError, DebugLogShowsTheWholeErrorOfALineWithANulByte) {
     AssemblerRig rig;
     Logging::setLogLevel(7);
-    testing::internal::CaptureStderr();
+    captureStderr();
     rig.assemble(std::string("nop\nxyz #a\0tail\n", 16));
-    const std::string log = testing::internal::GetCapturedStderr();
+    const std::string log = capturedStderr();
     Logging::setLogLevel(3);
     ASSERT_EQ(rig.errors.size(), 1u);
     // The logged error is the report's own text, which shows the NUL as \0:

@@ -20,6 +20,7 @@
 #include "asmparser/AsmErrorList.h"
 #include "asmparser/AsmSection.h"
 #include "assembler/seq_instr_set.h"
+#include "tests/support/CapturedStderr.h"
 #include "tests/support/TempFolder.h"
 #include "utils/CharArraySourceReader.h"
 #include "utils/FileSourceReader.h"
@@ -123,9 +124,9 @@ Journal framed(const std::vector<std::string>& directives, const Journal& lines)
 std::string logOf(int level, const std::function<void()>& action) {
     const int before = Logging::getLogLevel();
     Logging::setLogLevel(level);
-    testing::internal::CaptureStderr();
+    captureStderr();
     action();
-    std::string log = testing::internal::GetCapturedStderr();
+    std::string log = capturedStderr();
     Logging::setLogLevel(before);
     return log;
 }

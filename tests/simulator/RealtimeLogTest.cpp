@@ -4,6 +4,7 @@
 
 #include "Logging.h"
 #include "SimTestSupport.h"
+#include "tests/support/CapturedStderr.h"
 
 namespace {
 
@@ -43,17 +44,17 @@ TEST_F(RealtimeLogTest, ExampleProgram) {
 
     // The same text reaches the log as one info line.
     Logging::setLogLevel(6);
-    testing::internal::CaptureStderr();
+    captureStderr();
     f.sim->print_rt_log("");
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = capturedStderr();
     EXPECT_NE(err.find(": " + expected + "\n"), std::string::npos) << err;
     EXPECT_EQ(err.rfind("+      ", 0), 0u) << err;
 
     // Below info nothing is written.
     Logging::setLogLevel(5);
-    testing::internal::CaptureStderr();
+    captureStderr();
     f.sim->print_rt_log("");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(capturedStderr(), "");
 }
 
 TEST_F(RealtimeLogTest, EmptyLogs) {

@@ -4,6 +4,7 @@
 
 #include "Logging.h"
 #include "assembler/seq.h"
+#include "tests/support/CapturedStderr.h"
 
 namespace {
 
@@ -34,9 +35,9 @@ TEST_F(SeqWrapperSimTest, SimulatesAssembledProgramAndPrintsLog) {
     ASSERT_EQ(s.sim_->get_rt_log().size(), 3u);
 
     Logging::setLogLevel(6);
-    testing::internal::CaptureStderr();
+    captureStderr();
     s.print_sim();
-    const std::string log = testing::internal::GetCapturedStderr();
+    const std::string log = capturedStderr();
     EXPECT_NE(log.find(": \nSimulation start:\n@0ns play 100ns:\n\twave idx: 0:1,1:2\n"),
               std::string::npos)
         << log;
@@ -67,9 +68,9 @@ TEST_F(SeqWrapperSimTest, FacadeSimulateLogsTheOutcome) {
     std::string message;
     ASSERT_EQ(s.assemble(std::string("nop\nnop\n"), message), 0) << message;
     Logging::setLogLevel(6);
-    testing::internal::CaptureStderr();
+    captureStderr();
     const int result = s.Vorel::simulate(100);
-    const std::string log = testing::internal::GetCapturedStderr();
+    const std::string log = capturedStderr();
     EXPECT_EQ(result, 1) << "running off the program traps";
     EXPECT_NE(log.find(": ILLEGAL instruction at instruction address:  2\n"), std::string::npos)
         << log;

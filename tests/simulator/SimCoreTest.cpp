@@ -9,6 +9,7 @@
 #include "SeqSim.h"
 #include "SimTestSupport.h"
 #include "asmparser/AsmErrorList.h"
+#include "tests/support/CapturedStderr.h"
 
 namespace {
 
@@ -17,9 +18,9 @@ protected:
     void SetUp() override { Logging::setLogLevel(4); }
 
     static std::string captureLog(const std::function<void()>& action) {
-        testing::internal::CaptureStderr();
+        captureStderr();
         action();
-        return testing::internal::GetCapturedStderr();
+        return capturedStderr();
     }
 };
 

@@ -5,8 +5,10 @@
 // behind; the folder of a killed test goes with the next one made.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <linux/fs.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,10 +16,12 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "tests/support/CapturedStderr.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/FileFlag.h"
 #include "tests/support/ProgramRun.h"
@@ -109,6 +113,25 @@ TEST(ProgramRun, RunsInItsFolderWithItsEnvironment) {
         << "a given entry takes the place of the inherited one of its name only";
 }
 
+TEST(CapturedStderr, TakesEveryWriterAndNamesNoFile) {
+    captureStderr();
+    std::fprintf(stderr, "stdio ");
+    std::cerr << "iostream ";
+    runInChild([] {
+        std::fputs("child", stderr);
+        return 0;
+    });
+    // A name in a folder would outlive a test killed now.
+    char target[256] = {};
+    const ssize_t size = readlink("/proc/self/fd/2", target, sizeof target - 1);
+    const std::string text = capturedStderr();
+    EXPECT_EQ(text, "stdio iostream child");
+    ASSERT_GT(size, 0);
+    EXPECT_EQ(std::string(target).rfind("/memfd:", 0), 0u) << target;
+    captureStderr();
+    EXPECT_EQ(capturedStderr(), "") << "each capture starts empty";
+}
+
 TEST(TempFolder, HoldsFilesAndGoesWithAllOfThem) {
     std::string path;
     {
@@ -178,10 +201,21 @@ TEST(TempFolder, OneLeftByAKilledTestGoesWithTheNextOne) {
         const TempFolder other;
         EXPECT_EQ(readFile(left + "/stuck"), "x") << "its owner lives";
     }
-    ASSERT_EQ(kill(owner, SIGKILL), 0);
-    EXPECT_TRUE(eventually(30s, [&] { return !processRuns(owner); }));
-    ASSERT_EQ(unlink((left + "/stuck").c_str()), -1) << "the flag outlives the owner";
-    EXPECT_EQ(readFile(left + "/log/line"), "x");
+    {
+        // Every test program clears the root as it starts, so under
+        // `ctest -j` another one may clear the left folder at any moment
+        // now: the root's lock holds them off while this test looks at it.
+        const int root = open(testFoldersRoot().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_GE(root, 0);
+        ASSERT_EQ(flock(root, LOCK_EX), 0);
+        ASSERT_EQ(kill(owner, SIGKILL), 0);
+        EXPECT_TRUE(eventually(30s, [&] { return !processRuns(owner); }));
+        errno = 0;
+        EXPECT_EQ(unlink((left + "/stuck").c_str()), -1);
+        EXPECT_EQ(errno, EPERM) << "the flag outlives the owner";
+        EXPECT_EQ(readFile(left + "/log/line"), "x");
+        close(root);
+    }
 
     const TempFolder next;
     EXPECT_FALSE(exists(left));

@@ -1,5 +1,6 @@
 #include "Logging.h"
 
+#include "tests/support/CapturedStderr.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -18,9 +19,6 @@
 #include <string>
 
 namespace {
-
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
 
 // Every test leaves the log as it found it: level 7, name "prog", standard error.
 class LoggingTest : public ::testing::Test {
@@ -48,9 +46,9 @@ size_t openDescriptors() {
 const char* const stamp = R"([A-Z][a-z]{2} \d\d \d\d:\d\d:\d\d\.\d{3})";
 
 TEST_F(LoggingTest, LineFormat) {
-    CaptureStderr();
+    captureStderr();
     EXPECT_EQ(Logging::write(6, "hello %d %s", 5, "x"), 0);
-    const std::string out = GetCapturedStderr();
+    const std::string out = capturedStderr();
     EXPECT_TRUE(std::regex_match(
         out, std::regex(std::string(R"(\+        )") + stamp + " vtest: hello 5 x\n")))
         << out;
@@ -66,9 +64,9 @@ TEST_F(LoggingTest, TagsPerMessageType) {
                           {8, "       "}, {9, "?      "}, {-3, "?      "}};
     Logging::setLogLevel(9);
     for (const Case& c : cases) {
-        CaptureStderr();
+        captureStderr();
         Logging::write(c.type, "m");
-        const std::string out = GetCapturedStderr();
+        const std::string out = capturedStderr();
         EXPECT_EQ(out.substr(0, 9), std::string(c.tag) + "  ") << c.type;
         // tag, blanks, time stamp, blank, "vtest: m", line feed
         EXPECT_EQ(out.size(), 9u + 19 + 1 + 8 + 1) << c.type;
@@ -77,19 +75,19 @@ TEST_F(LoggingTest, TagsPerMessageType) {
 
 TEST_F(LoggingTest, LevelFiltersMessages) {
     Logging::setLogLevel("info");
-    CaptureStderr();
+    captureStderr();
     Logging::write(7, "suppressed");
     Logging::write(6, "shown");
-    const std::string shown = GetCapturedStderr();
+    const std::string shown = capturedStderr();
     EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 1) << shown;
 
     Logging::setLogLevel(-1);
     EXPECT_FALSE(Logging::isLogLevelActive(0));
-    CaptureStderr();
+    captureStderr();
     Logging::write(0, "emergency at level -1");
     Logging::setLogLevel("q");
     Logging::write(-999, "quiet");
-    EXPECT_EQ(GetCapturedStderr(), "");
+    EXPECT_EQ(capturedStderr(), "");
     EXPECT_TRUE(Logging::isLogLevelActive(-1000));
 }
 
@@ -135,32 +133,32 @@ TEST_F(LoggingTest, TimeStamp) {
 }
 
 TEST_F(LoggingTest, StringFormatTruncatesAndWarns) {
-    CaptureStderr();
+    captureStderr();
     EXPECT_EQ(stringFormat("%s", std::string(600, 'z').c_str()), std::string(511, 'z'));
-    const std::string warned = GetCapturedStderr();
+    const std::string warned = capturedStderr();
     EXPECT_NE(warned.find("***    "), std::string::npos);
     EXPECT_NE(warned.find(": stringFormat: output truncated\n"), std::string::npos) << warned;
 
-    CaptureStderr();
+    captureStderr();
     EXPECT_EQ(stringFormat("%s", std::string(511, 'z').c_str()).size(), 511u);
     EXPECT_EQ(stringFormat("%ls", L"\x100 wide"), "") << "a formatting error gives no text";
-    const std::string warnings = GetCapturedStderr();
+    const std::string warnings = capturedStderr();
     EXPECT_EQ(std::count(warnings.begin(), warnings.end(), '\n'), 1) << warnings;
 
     Logging::setLogLevel(3);
-    CaptureStderr();
+    captureStderr();
     stringFormat("%s", std::string(600, 'z').c_str());
-    EXPECT_EQ(GetCapturedStderr(), "");
+    EXPECT_EQ(capturedStderr(), "");
 }
 
 TEST_F(LoggingTest, SigUsr1Handler) {
-    CaptureStderr();
+    captureStderr();
     sigUsr1Handler(10);
-    EXPECT_NE(GetCapturedStderr().find("sigUsr1Handler not implemented\n"), std::string::npos);
+    EXPECT_NE(capturedStderr().find("sigUsr1Handler not implemented\n"), std::string::npos);
     Logging::setLogLevel(3);
-    CaptureStderr();
+    captureStderr();
     sigUsr1Handler(10);
-    EXPECT_EQ(GetCapturedStderr(), "");
+    EXPECT_EQ(capturedStderr(), "");
 }
 
 TEST_F(LoggingTest, LogFilesOpenReopenAndFallBack) {
@@ -190,11 +188,11 @@ TEST_F(LoggingTest, LogFilesOpenReopenAndFallBack) {
     EXPECT_NE(secondText.find("vtest: again\n"), std::string::npos);
 
     // A file that cannot be opened sends the log back to standard error.
-    CaptureStderr();
+    captureStderr();
     EXPECT_FALSE(Logging::open("vtest", 7, later.c_str()));
     EXPECT_FALSE(Logging::reopen());
     Logging::write(6, "on stderr");
-    const std::string err = GetCapturedStderr();
+    const std::string err = capturedStderr();
     EXPECT_NE(err.find("*****    "), std::string::npos);
     EXPECT_NE(err.find("Could not open log file '" + later + "'\n"), std::string::npos) << err;
     EXPECT_NE(err.find("***    "), std::string::npos);
@@ -207,10 +205,10 @@ TEST_F(LoggingTest, LogFilesOpenReopenAndFallBack) {
     ASSERT_TRUE(Logging::reopen());
     Logging::write(6, "in later");
     EXPECT_NE(readFile(later).find("vtest: in later\n"), std::string::npos);
-    CaptureStderr();
+    captureStderr();
     EXPECT_FALSE(Logging::open("vtest", 7, (dir + "/missing/y.log").c_str()));
     Logging::write(6, "stderr still works");
-    EXPECT_NE(GetCapturedStderr().find("stderr still works"), std::string::npos);
+    EXPECT_NE(capturedStderr().find("stderr still works"), std::string::npos);
     EXPECT_FALSE(Logging::open("vtest", 7, nullptr));
     EXPECT_EQ(Logging::getLogFileName(), "");
 }

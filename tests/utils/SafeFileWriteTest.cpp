@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/CapturedStderr.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/FileFlag.h"
 #include "tests/support/TempFolder.h"
@@ -291,9 +292,9 @@ TEST_F(SafeFileWrite, TemporaryFileThatCannotBeRemovedIsNamed) {
     std::vector<std::string> left;
     for (const auto& save : saves) {
         SCOPED_TRACE(save.name);
-        testing::internal::CaptureStderr();
+        captureStderr();
         const SaveResult result = saveFileSafely(target, writes(save.text));
-        const std::string err = testing::internal::GetCapturedStderr();
+        const std::string err = capturedStderr();
         EXPECT_EQ(result, SaveResult::saved);
         EXPECT_EQ(dir.read("sub/a.hex"), save.text);
         const std::vector<std::string> now = dir.temporaryFiles("sub");
@@ -318,9 +319,9 @@ TEST_F(SafeFileWrite, TemporaryFileRemovedMeanwhileIsNotNamed) {
         os << "new\n";
         return true;
     };
-    testing::internal::CaptureStderr();
+    captureStderr();
     const SaveResult result = saveFileSafely(dir / "a.hex", removesIt);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(capturedStderr(), "");
     EXPECT_EQ(result, SaveResult::saved);
     EXPECT_EQ(dir.read("a.hex"), "new\n");
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.hex"});
