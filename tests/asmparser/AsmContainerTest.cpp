@@ -8,6 +8,7 @@
 
 #include "asmparser/AsmContainer.h"
 #include "asmparser/AsmParser.h"
+#include "tests/support/ExitOf.h"
 
 namespace {
 
@@ -196,18 +197,17 @@ TEST(AsmContainer, ClearEmptiesEverything) {
 }
 
 TEST(AsmContainerDeathTest, LabelOnlyStatementsAreABug) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     auto line = std::make_shared<const SourceLine>(std::string("x:"), 1);
-    EXPECT_EXIT(
-        {
+    EXPECT_TRUE(exitedWith(
+        endOf([&] {
             AsmContainer container;
             container.push_back(std::make_shared<AsmInstruction>(line, AsmType::LABEL_ONLY));
-        },
-        ::testing::ExitedWithCode(1),
+        }),
+        1,
         "THROW_BUG: file='asmparser/AsmContainer.cpp', line=[0-9]+, function='push_back', "
         "error='Can "
         "not add LABEL_ONLY statements to AsmContainer. Merge with next real instruction before "
-        "adding'");
+        "adding'"));
 }
 
 } // namespace

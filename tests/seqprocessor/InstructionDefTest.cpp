@@ -9,6 +9,7 @@
 #include "seqprocessor/SeqArgumentTable.h"
 #include "seqprocessor/SeqInstructionDef.h"
 #include "seqprocessor/SeqInstructionVariations.h"
+#include "tests/support/ExitOf.h"
 
 // Fields A and B are disjoint, C overlaps B.
 class InstructionDefTest : public ::testing::Test {
@@ -128,10 +129,11 @@ TEST_F(InstructionDefTest, GetArgBeyondTheLastIsABug) {
     def.addArgument(arg(0));
     def.addArgument(arg(1));
     EXPECT_EQ(def.getArg(1).name, "ib");
-    EXPECT_EXIT(def.getArg(2), ::testing::ExitedWithCode(1),
-                "THROW_BUG: file='seqprocessor/SeqInstructionDef.cpp', line=[0-9]+, "
-                "function='getArg', error='Argument number 2 of instruction two is too large "
-                "for 2 arguments'");
+    EXPECT_TRUE(
+        exitedWith(endOf([&] { def.getArg(2); }), 1,
+                   "THROW_BUG: file='seqprocessor/SeqInstructionDef.cpp', line=[0-9]+, "
+                   "function='getArg', error='Argument number 2 of instruction two is too large "
+                   "for 2 arguments'"));
 }
 
 TEST_F(InstructionDefTest, VariationsKeyedBySelectAndSignature) {
@@ -168,10 +170,10 @@ TEST_F(InstructionDefTest, VariationsKeyedBySelectAndSignature) {
 TEST(SeqInstructionVariations, EmptyGroupIsABug) {
     SeqInstructionVariations group;
     EXPECT_FALSE(SeqInstructionVariations::OpcodeMnemonicFunc::isInitialized(group));
-    EXPECT_EXIT(group.opcode(), ::testing::ExitedWithCode(1),
-                "function='opcode', error='Requesting opcode from empty "
-                "SeqInstructionVariations'");
-    EXPECT_EXIT(group.mnemonic(), ::testing::ExitedWithCode(1),
-                "function='mnemonic', error='Requesting mnemonic from empty "
-                "SeqInstructionVariations'");
+    EXPECT_TRUE(exitedWith(endOf([&] { group.opcode(); }), 1,
+                           "function='opcode', error='Requesting opcode from empty "
+                           "SeqInstructionVariations'"));
+    EXPECT_TRUE(exitedWith(endOf([&] { group.mnemonic(); }), 1,
+                           "function='mnemonic', error='Requesting mnemonic from empty "
+                           "SeqInstructionVariations'"));
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "seqprocessor/SeqInstructionSet.h"
+#include "tests/support/ExitOf.h"
 
 template <class Action> static std::string tableErrorText(Action action) {
     try {
@@ -161,11 +162,11 @@ TEST_F(InstructionSetTest, OpcodeAndSelectBitsOfAWord) {
     EXPECT_FALSE(set.findForBinary(0x2800)); // halt has no select 1
     EXPECT_FALSE(set.findForBinary(0xF000));
 
-    EXPECT_EXIT(set.writeOpcodeField(word, 16), ::testing::ExitedWithCode(1),
-                "file='seqprocessor/SeqInstructionSet.cpp', line=[0-9]+, "
-                "function='writeOpcodeField', error='opcode 16 is out of range 15'");
-    EXPECT_EXIT(set.writeSelectField(word, 2), ::testing::ExitedWithCode(1),
-                "function='writeSelectField', error='select 2 is out of range 1'");
+    EXPECT_TRUE(exitedWith(endOf([&] { set.writeOpcodeField(word, 16); }), 1,
+                           "file='seqprocessor/SeqInstructionSet.cpp', line=[0-9]+, "
+                           "function='writeOpcodeField', error='opcode 16 is out of range 15'"));
+    EXPECT_TRUE(exitedWith(endOf([&] { set.writeSelectField(word, 2); }), 1,
+                           "function='writeSelectField', error='select 2 is out of range 1'"));
 }
 
 TEST(SeqInstructionSetEmpty, WithoutBaseFieldsNothingIsDereferenced) {
@@ -179,22 +180,22 @@ TEST(SeqInstructionSetEmpty, WithoutBaseFieldsNothingIsDereferenced) {
     os << empty;
     EXPECT_EQ(os.str(), "");
     unsigned long long word = 0;
-    EXPECT_EXIT(empty.writeOpcodeField(word, 0), ::testing::ExitedWithCode(1),
-                "function='writeOpcodeField', error='opcodeField pointer not set'");
-    EXPECT_EXIT(empty.writeSelectField(word, 0), ::testing::ExitedWithCode(1),
-                "function='writeSelectField', error='selectField pointer not set'");
-    EXPECT_EXIT(empty.validateFields(SeqInstructionDef(0, "x", 0)), ::testing::ExitedWithCode(1),
-                "function='validateFields', error='opcodeField pointer not set'");
+    EXPECT_TRUE(exitedWith(endOf([&] { empty.writeOpcodeField(word, 0); }), 1,
+                           "function='writeOpcodeField', error='opcodeField pointer not set'"));
+    EXPECT_TRUE(exitedWith(endOf([&] { empty.writeSelectField(word, 0); }), 1,
+                           "function='writeSelectField', error='selectField pointer not set'"));
+    EXPECT_TRUE(exitedWith(endOf([&] { empty.validateFields(SeqInstructionDef(0, "x", 0)); }), 1,
+                           "function='validateFields', error='opcodeField pointer not set'"));
 }
 
 TEST(SeqInstructionSetEmpty, NullOrUninitialisedDefinitionIsABug) {
     SeqInstructionSet empty;
-    EXPECT_EXIT(empty.add(std::shared_ptr<SeqInstructionDef>()), ::testing::ExitedWithCode(1),
-                "function='add', error='Adding null pointer SeqInstructionDef to "
-                "SeqInstructionSet'");
-    EXPECT_EXIT(empty.add(SeqInstructionDef()), ::testing::ExitedWithCode(1),
-                "function='add', error='Adding uninitialized SeqInstructionDef to "
-                "SeqInstructionSet'");
+    EXPECT_TRUE(exitedWith(endOf([&] { empty.add(std::shared_ptr<SeqInstructionDef>()); }), 1,
+                           "function='add', error='Adding null pointer SeqInstructionDef to "
+                           "SeqInstructionSet'"));
+    EXPECT_TRUE(exitedWith(endOf([&] { empty.add(SeqInstructionDef()); }), 1,
+                           "function='add', error='Adding uninitialized SeqInstructionDef to "
+                           "SeqInstructionSet'"));
 }
 
 TEST_F(InstructionSetTest, CopiesShareGroups) {

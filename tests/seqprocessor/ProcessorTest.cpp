@@ -11,6 +11,7 @@
 #include "assembler/seq_instr_set.h"
 #include "seqprocessor/SeqProcessor.h"
 #include "seqprocessor/SeqTypes.h"
+#include "tests/support/ExitOf.h"
 
 static_assert(std::is_same_v<instruction_t, unsigned long long> && sizeof(instruction_t) == 8);
 static_assert(std::is_signed_v<Arg::value_t> && sizeof(Arg::value_t) == 8);
@@ -129,10 +130,10 @@ TEST(SeqProcessor, DecodesOpcodeAndSelect) {
     EXPECT_EQ(processor.getInstructionOpcode(word | 0x03FFFFFFFFFFFFFFull), 28u);
 
     SeqProcessor bare;
-    EXPECT_EXIT(bare.getInstructionOpcode(0), ::testing::ExitedWithCode(1),
-                "function='getInstructionOpcode', error='opcodeField pointer not set'");
-    EXPECT_EXIT(bare.getInstructionSelect(0), ::testing::ExitedWithCode(1),
-                "function='getInstructionSelect', error='selectField pointer not set'");
+    EXPECT_TRUE(exitedWith(endOf([&] { bare.getInstructionOpcode(0); }), 1,
+                           "function='getInstructionOpcode', error='opcodeField pointer not set'"));
+    EXPECT_TRUE(exitedWith(endOf([&] { bare.getInstructionSelect(0); }), 1,
+                           "function='getInstructionSelect', error='selectField pointer not set'"));
 }
 
 TEST(SeqProcessor, PrintsItsInstructionSet) {

@@ -1,6 +1,7 @@
 #include "Logging.h"
 
 #include "tests/support/CapturedStderr.h"
+#include "tests/support/ExitOf.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -225,27 +226,25 @@ using LoggingDeathTest = LoggingTest;
 
 TEST_F(LoggingDeathTest, ThrowBugReportsTheSiteAndExits) {
     EXPECT_EQ(checkIndex(1, 3), 1);
-    // Extended regular expressions of the death tests: no \d.
+    // Extended regular expressions (see exitedWith): no \d.
     const std::string expected =
         "[*]{7}  [A-Z][a-z]{2} [0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3} "
         "vtest: THROW_BUG: file='tests/utils/LoggingTest\\.cpp', line=" +
         std::to_string(checkIndexBugLine) + ", function='checkIndex', error='index 5 of 3'\n";
-    EXPECT_EXIT(checkIndex(5, 3), ::testing::ExitedWithCode(1), expected);
+    EXPECT_TRUE(exitedWith(endOf([&] { checkIndex(5, 3); }), 1, expected));
 }
 
 TEST_F(LoggingDeathTest, ThrowBugIsSilentWhenQuietButStillExits) {
-    EXPECT_EXIT(
-        {
-            Logging::setLogLevel("quiet");
-            checkIndex(5, 3);
-        },
-        ::testing::ExitedWithCode(1), "^$");
-    EXPECT_EXIT(
-        {
-            Logging::setLogLevel(-1);
-            checkIndex(5, 3);
-        },
-        ::testing::ExitedWithCode(1), "^$");
+    EXPECT_TRUE(exitedWith(endOf([&] {
+                               Logging::setLogLevel("quiet");
+                               checkIndex(5, 3);
+                           }),
+                           1, "^$"));
+    EXPECT_TRUE(exitedWith(endOf([&] {
+                               Logging::setLogLevel(-1);
+                               checkIndex(5, 3);
+                           }),
+                           1, "^$"));
 }
 
 } // namespace
