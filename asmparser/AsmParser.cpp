@@ -1,7 +1,6 @@
 #include "asmparser/AsmParser.h"
 
 #include <iomanip>
-#include <iostream>
 #include <limits>
 #include <sstream>
 #include <stdexcept>
