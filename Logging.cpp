@@ -121,7 +121,7 @@ void Logging::flush() {
 }
 
 std::string Logging::getLogFileName() {
-    return logFileName ? logFileName : "";
+    return vorel::orEmpty(logFileName);
 }
 
 bool Logging::setLogLevel(int level) {

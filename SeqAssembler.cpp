@@ -102,7 +102,7 @@ void SeqAssembler::asmSectionFinish(AsmErrorList& errors) {
     for (const std::shared_ptr<AsmStatement>& statement : container.statements) {
         if (!statement || statement->type != AsmType::INSTRUCTION)
             continue;
-        const auto* instruction = statementAs<const AsmInstruction>(statement.get());
+        const auto* instruction = vorel::statementAs<const AsmInstruction>(statement.get());
         if (instruction == nullptr)
             THROW_BUG("AsmStatement of AsmType::INSTRUCTION is not an instance of the "
                       "AsmInstruction class");
@@ -121,7 +121,7 @@ void SeqAssembler::asmSectionFinish(AsmErrorList& errors) {
         } catch (const AsmError& e) {
             if (debugActive())
                 Logging::write(7, "SeqAssembler::assemble:loop: caught AsmError ('%s')",
-                               loggable(e.text()).c_str());
+                               vorel::loggable(e.text()).c_str());
             errors.insert(e.shared_ptr_copy());
         }
     }
@@ -156,7 +156,7 @@ int SeqAssembler::assemble(SourceReader& reader, AsmErrorList& errors) {
     } catch (const AsmError& e) {
         if (debugActive())
             Logging::write(7, "SeqAssembler::assemble: caught AsmError ('%s')",
-                           loggable(e.text()).c_str());
+                           vorel::loggable(e.text()).c_str());
         errors.insert(e.shared_ptr_copy());
         return static_cast<int>(errors.size());
     } catch (const std::bad_alloc&) {
@@ -208,7 +208,7 @@ instruction_t SeqAssembler::assembleInstruction(const AsmInstruction& instructio
     if (!variations) {
         const std::string text = stringCat("instruction '", mnemonic, "' not found");
         if (debugActive())
-            Logging::write(7, "%s", loggable(text).c_str());
+            Logging::write(7, "%s", vorel::loggable(text).c_str());
         AsmSyntaxError error = errorAt(instruction.mnemonic, line, mnemonic);
         error << text;
         throw error;
@@ -234,7 +234,7 @@ instruction_t SeqAssembler::assembleInstruction(const AsmInstruction& instructio
                           " (ASCII=", static_cast<int>(static_cast<signed char>(registerName)), ")",
                           " argument string value='", printed, "'");
             if (debugActive())
-                Logging::write(7, "%s", loggable(text).c_str());
+                Logging::write(7, "%s", vorel::loggable(text).c_str());
             AsmSyntaxError error = errorAt(argument->written(), line, printed);
             error << text;
             throw error;
@@ -276,7 +276,7 @@ instruction_t SeqAssembler::assembleInstruction(const AsmInstruction& instructio
                 length = source.size() - position;
         }
         if (debugActive())
-            Logging::write(7, "%s: start=%d, len=%d", loggable(text).c_str(),
+            Logging::write(7, "%s: start=%d, len=%d", vorel::loggable(text).c_str(),
                            static_cast<int>(position), static_cast<int>(length));
         AsmSyntaxError error(line, position, length);
         error << text;
@@ -303,7 +303,7 @@ instruction_t SeqAssembler::assembleInstruction(const AsmInstruction& instructio
                 stringCat("Instruction ", def->mnemonic, " argument ", position, " (", target.name,
                           ") value: ", value, " out of range (", target.min, ",", target.max, ")");
             if (debugActive())
-                Logging::write(7, "%s", loggable(text).c_str());
+                Logging::write(7, "%s", vorel::loggable(text).c_str());
             AsmSyntaxError error = errorAt(source.written(), line, source.text.toString());
             error << text;
             throw error;
@@ -322,7 +322,7 @@ void SeqAssembler::clearTimers() {
 
 void SeqAssembler::printTimers(const std::string& title) const {
     if (Logging::getLogLevel() != Logging::quietLevel)
-        Logging::write(6, "%s\n%s", title.c_str(), timerReport(timers).c_str());
+        Logging::write(6, "%s\n%s", title.c_str(), vorel::timerReport(timers).c_str());
 }
 
 std::string SeqAssembler::readFailureText(const SourceReader& reader, const std::exception& error) {

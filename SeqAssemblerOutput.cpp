@@ -24,15 +24,17 @@ bool SeqAssembler::printHexOutput(std::ostream& os) const {
 
 bool SeqAssembler::saveHexOutput(const std::string& fileName) const {
     bool printed = false;
-    const SaveResult result = saveFileSafely(fileName, [&](std::ostream& os) {
+    const vorel::SaveResult result = vorel::saveFileSafely(fileName, [&](std::ostream& os) {
         printed = printHexOutput(os);
         return printed;
     });
-    // No instruction memory: printHexOutput has said so already.
-    if (printed || result == SaveResult::notOpened)
-        reportSaveFailure(result, fileName,
-                          stringCat("ERROR: could not open file ", fileName, " for writing"));
-    return result == SaveResult::saved;
+    // Without instruction memory printHexOutput has said so already. A name
+    // that could not be opened is only found after the text is made, so it
+    // always comes with a printed text.
+    if (printed)
+        vorel::reportSaveFailure(
+            result, fileName, stringCat("ERROR: could not open file ", fileName, " for writing"));
+    return result == vorel::SaveResult::saved;
 }
 
 bool SeqAssembler::disassemble(instruction_t word, uint32_t address,
@@ -97,8 +99,8 @@ unsigned SeqAssembler::disassemble(std::ostream& os) const {
 }
 
 int SeqAssembler::saveDisassemble(const std::string& fileName) const {
-    return saveCounted(fileName,
-                       [this](std::ostream& os) { return static_cast<int>(disassemble(os)); });
+    return vorel::saveCounted(
+        fileName, [this](std::ostream& os) { return static_cast<int>(disassemble(os)); });
 }
 
 void SeqAssembler::printCPU_info() {

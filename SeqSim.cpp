@@ -343,7 +343,7 @@ void SeqSim::printStats(const std::string& prefix) const {
 void SeqSim::printTimers(const std::string& title) const {
     if (Logging::getLogLevel() != Logging::quietLevel) {
         Logging::write(6, "%s\nSimulation time:\n%s", title.c_str(),
-                       timerReport(runTimers).c_str());
+                       vorel::timerReport(runTimers).c_str());
     }
 }
 

@@ -139,7 +139,8 @@ int Vorel::assemble(SourceReader& reader, std::string& message) {
             const auto section = asmSections.find(token.toString());
             if (section != asmSections.end()) {
                 if (Logging::getLogLevel() > 5)
-                    Logging::write(6, "found section '%s'", loggable(section->first).c_str());
+                    Logging::write(6, "found section '%s'",
+                                   vorel::loggable(section->first).c_str());
                 currentAsmSection = section->second;
                 continue;
             }
@@ -156,7 +157,7 @@ int Vorel::assemble(SourceReader& reader, std::string& message) {
 
     const int n = static_cast<int>(errors.size());
     if (Logging::getLogLevel() > 6 && assembler != nullptr)
-        Logging::write(7, "%s", timerReport(assembler->getTimers()).c_str());
+        Logging::write(7, "%s", vorel::timerReport(assembler->getTimers()).c_str());
 
     if (n != 0) {
         if (Logging::getLogLevel() > 3)

@@ -66,7 +66,7 @@ void AsmContainer::push_back(std::shared_ptr<AsmStatement>&& statement) {
         THROW_BUG("Can not add LABEL_ONLY statements to AsmContainer. Merge with next real "
                   "instruction before adding");
     addAddressLabel(statement);
-    const auto* instruction = statementAs<AsmInstruction>(statement.get());
+    const auto* instruction = vorel::statementAs<AsmInstruction>(statement.get());
     if (instruction &&
         (instruction->hasAddress || instruction->address != AsmInstruction::noAddress))
         mayHoldAddresses = true;
@@ -75,7 +75,7 @@ void AsmContainer::push_back(std::shared_ptr<AsmStatement>&& statement) {
 }
 
 void AsmContainer::addAddressLabel(const std::shared_ptr<AsmStatement>& statement) {
-    auto* instruction = statementAs<AsmInstruction>(statement.get());
+    auto* instruction = vorel::statementAs<AsmInstruction>(statement.get());
     if (!instruction || instruction->addressLabel.empty())
         return;
     auto [entry, added] = labels.try_emplace(instruction->addressLabel.toString(),
@@ -138,7 +138,7 @@ AsmToken referenceOnLine(const AsmInstruction& referrer, const std::string& name
 
 void AsmContainer::clearInstructionAddresses() {
     for (const std::shared_ptr<AsmStatement>& statement : statements) {
-        if (auto* instruction = statementAs<AsmInstruction>(statement.get()))
+        if (auto* instruction = vorel::statementAs<AsmInstruction>(statement.get()))
             clearAddress(*instruction);
     }
     mayHoldAddresses = false;
@@ -158,7 +158,7 @@ void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, size_t start
         entry.second.refs.clear();
     uint64_t next = start;
     for (const std::shared_ptr<AsmStatement>& statement : statements) {
-        auto* instruction = statementAs<AsmInstruction>(statement.get());
+        auto* instruction = vorel::statementAs<AsmInstruction>(statement.get());
         if (!instruction)
             continue;
         if (!clearedAhead)
@@ -226,7 +226,7 @@ void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, size_t start
                     std::vector<std::shared_ptr<const SourceLine>>{referrer->sourceLine}, name));
             else
                 errors.insert(std::make_shared<AsmUnresolvedAddressLabelError>(
-                    std::vector<SourceErrorRef>{refToToken(place)}, name));
+                    std::vector<SourceErrorRef>{vorel::refToToken(place)}, name));
         }
     }
 }

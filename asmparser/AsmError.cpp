@@ -154,7 +154,7 @@ std::vector<SourceErrorRef> refsToName(const std::vector<std::shared_ptr<const S
 
 } // namespace
 
-SourceErrorRef refToToken(const AsmToken& token) {
+SourceErrorRef vorel::refToToken(const AsmToken& token) {
     return SourceErrorRef(token.line, token.start, token.size());
 }
 
@@ -192,8 +192,8 @@ AsmUnresolvedSymbolError::AsmUnresolvedSymbolError(const std::shared_ptr<const S
     : AsmUnresolvedReferenceError({line}, name, "symbol") {}
 
 AsmUnresolvedSymbolError::AsmUnresolvedSymbolError(const AsmToken& name)
-    : AsmUnresolvedReferenceError(std::vector<SourceErrorRef>{refToToken(name)}, name.toString(),
-                                  "symbol") {}
+    : AsmUnresolvedReferenceError(std::vector<SourceErrorRef>{vorel::refToToken(name)},
+                                  name.toString(), "symbol") {}
 
 std::shared_ptr<AsmError> AsmUnresolvedSymbolError::shared_ptr_copy() const {
     return std::make_shared<AsmUnresolvedSymbolError>(*this);
@@ -223,8 +223,8 @@ AsmDuplicateAddressLabelError::AsmDuplicateAddressLabelError(
 AsmDuplicateAddressLabelError::AsmDuplicateAddressLabelError(const AsmToken& existing,
                                                              const AsmToken& again)
     : AsmDuplicateDefinitionError(
-          std::vector<SourceErrorRef>{refToToken(existing), refToToken(again)}, existing.toString(),
-          "address label") {}
+          std::vector<SourceErrorRef>{vorel::refToToken(existing), vorel::refToToken(again)},
+          existing.toString(), "address label") {}
 
 std::shared_ptr<AsmError> AsmDuplicateAddressLabelError::shared_ptr_copy() const {
     return std::make_shared<AsmDuplicateAddressLabelError>(*this);
@@ -236,8 +236,8 @@ AsmDuplicateSymbolError::AsmDuplicateSymbolError(
 
 AsmDuplicateSymbolError::AsmDuplicateSymbolError(const AsmToken& first, const AsmToken& second)
     : AsmDuplicateDefinitionError(
-          std::vector<SourceErrorRef>{refToToken(first), refToToken(second)}, first.toString(),
-          "symbol") {}
+          std::vector<SourceErrorRef>{vorel::refToToken(first), vorel::refToToken(second)},
+          first.toString(), "symbol") {}
 
 std::shared_ptr<AsmError> AsmDuplicateSymbolError::shared_ptr_copy() const {
     return std::make_shared<AsmDuplicateSymbolError>(*this);

@@ -15,8 +15,10 @@
 #include "utils/SourceLine.h"
 #include "utils/StreamException.h"
 
+namespace vorel {
 // The reference to the token's bytes in its line.
 SourceErrorRef refToToken(const AsmToken& token);
+} // namespace vorel
 
 class AsmError {
 public:

@@ -106,14 +106,14 @@ void AsmParser::processLine(const std::shared_ptr<const SourceLine>& line, AsmEr
                 container.push_back(statement);
             break;
         case AsmType::LABEL_ONLY: {
-            if (!statementAs<AsmInstruction>(statement.get()))
+            if (!vorel::statementAs<AsmInstruction>(statement.get()))
                 THROW_BUG("AsmStatement of AsmType::LABEL_ONLY is not an instance of the "
                           "AsmInstruction class");
             pendingLabel = std::static_pointer_cast<AsmInstruction>(statement);
             break;
         }
         case AsmType::DIRECTIVE: {
-            auto* directive = statementAs<AsmDirective>(statement.get());
+            auto* directive = vorel::statementAs<AsmDirective>(statement.get());
             if (!directive)
                 THROW_BUG("AsmStatement of AsmType::DIRECTIVE is not an instance of the "
                           "AsmDirective class");
@@ -124,7 +124,7 @@ void AsmParser::processLine(const std::shared_ptr<const SourceLine>& line, AsmEr
             break;
         }
         case AsmType::INSTRUCTION: {
-            auto* instruction = statementAs<AsmInstruction>(statement.get());
+            auto* instruction = vorel::statementAs<AsmInstruction>(statement.get());
             if (!instruction)
                 THROW_BUG("AsmStatement of AsmType::INSTRUCTION is not an instance of the "
                           "AsmInstruction class");
@@ -317,7 +317,7 @@ std::shared_ptr<AsmArgument> AsmParser::parseArgument(const AsmToken& text) {
         if (symbolDebug())
             Logging::write(7, "parsing: line %d, lookup of symbol '%s' gave value '%s'",
                            text.lineNr(), name.toString().c_str(),
-                           loggable(argument->text.toString()).c_str());
+                           vorel::loggable(argument->text.toString()).c_str());
     }
     parseArgValue(*argument);
     return argument;
@@ -358,10 +358,10 @@ long long AsmParser::getArgumentValue(const AsmToken& text, const char* kind) {
         stringToInt(value, s);
     } catch (const std::out_of_range& e) {
         throw AsmSyntaxError(text)
-            << "AsmParser: Invalid " << kind << " argument: " << exceptionText(e);
+            << "AsmParser: Invalid " << kind << " argument: " << vorel::exceptionText(e);
     } catch (const std::invalid_argument& e) {
         throw AsmSyntaxError(text)
-            << "AsmParser: Invalid " << kind << " argument: " << exceptionText(e);
+            << "AsmParser: Invalid " << kind << " argument: " << vorel::exceptionText(e);
     } catch (...) {
         throw AsmSyntaxError(text) << "AsmParser: Invalid " << kind << " argument: "
                                    << "Expected an integer number";
@@ -444,7 +444,7 @@ void AsmParser::checkSymbolAdd(const std::pair<SymbolTable::iterator, bool>& res
         if (symbolDebug())
             Logging::write(7, "parse: line %d, found symbol: %s = '%s'", symbol.lineNr,
                            symbol.name.toString().c_str(),
-                           loggable(symbol.value.toString()).c_str());
+                           vorel::loggable(symbol.value.toString()).c_str());
         return;
     }
     // Both names where they are written; a directive made elsewhere may carry
@@ -575,7 +575,7 @@ std::ostream& AsmParser::unparseStatement(std::ostream& os, const AsmStatement& 
             os << syntax.commentChar << statement.comment;
         break;
     case AsmType::LABEL_ONLY: {
-        auto label = statementAs<AsmInstruction>(&statement);
+        auto label = vorel::statementAs<AsmInstruction>(&statement);
         if (!label)
             THROW_BUG("AsmStatement of type LABEL_ONLY is not an instance of class AsmInstruction");
         if (config.unparseLabels) {
@@ -586,7 +586,7 @@ std::ostream& AsmParser::unparseStatement(std::ostream& os, const AsmStatement& 
         break;
     }
     case AsmType::DIRECTIVE: {
-        auto directive = statementAs<AsmDirective>(&statement);
+        auto directive = vorel::statementAs<AsmDirective>(&statement);
         if (!directive)
             THROW_BUG("AsmStatement of type DIRECTIVE is not an instance of class AsmDirective");
         if (config.unparseDirectives)
@@ -594,7 +594,7 @@ std::ostream& AsmParser::unparseStatement(std::ostream& os, const AsmStatement& 
         break;
     }
     case AsmType::INSTRUCTION: {
-        auto instruction = statementAs<AsmInstruction>(&statement);
+        auto instruction = vorel::statementAs<AsmInstruction>(&statement);
         if (!instruction)
             THROW_BUG("AsmStatement of type INSTRUCTION is not an instance of class "
                       "AsmInstruction");
@@ -623,10 +623,10 @@ int AsmParser::unparse(std::ostream& os) const {
 }
 
 int AsmParser::saveUnparsed(const std::string& fileName) const {
-    return saveCounted(fileName, [this](std::ostream& os) { return unparse(os); });
+    return vorel::saveCounted(fileName, [this](std::ostream& os) { return unparse(os); });
 }
 
 void AsmParser::printTimers() const {
     if (Logging::getLogLevel() != Logging::quietLevel)
-        Logging::write(6, "%s", timerReport(timers).c_str());
+        Logging::write(6, "%s", vorel::timerReport(timers).c_str());
 }

@@ -42,6 +42,8 @@ private:
     void adoptCommentLine();
 };
 
+namespace vorel {
+
 // The statement as its class T, or null. The exact class is tested first: it
 // is what nearly every statement is, and far cheaper than a dynamic cast,
 // which still finds a subclass of T.
@@ -56,3 +58,5 @@ template <typename T> T* statementAs(AsmStatement* statement) {
 template <typename T> const T* statementAs(const AsmStatement* statement) {
     return statementAs<T>(const_cast<AsmStatement*>(statement));
 }
+
+} // namespace vorel

@@ -65,7 +65,7 @@ bool isSameFile(const std::string& a, const std::string& b) {
 // for the log only when the level shows it.
 void logMessage(const std::string& message) {
     if (Logging::getLogLevel() > 5)
-        Logging::write(6, "%s", loggable(message).c_str());
+        Logging::write(6, "%s", vorel::loggable(message).c_str());
 }
 
 // A run with errors must never exit with a status that reads as success.

@@ -6,6 +6,7 @@
 
 #include "Logging.h"
 #include "seqprocessor/SeqProcessor.h"
+#include "utils/StringUtils.h"
 
 seq_sim::seq_sim(SeqProcessor* processor) : SeqSim(processor) {}
 
@@ -144,7 +145,7 @@ std::string seq_sim::rt_log_text(const std::string& prefix) const {
     for (const rt_info& e : rt_entries) {
         appendValues(text, {{"\n@", e.start}});
         text += "ns ";
-        text += e.name ? e.name : "";
+        text += vorel::orEmpty(e.name);
         text += " ";
         text += std::to_string(e.duration);
         text += "ns:";

@@ -24,7 +24,7 @@ void SeqArgumentTable::add(const SeqArgumentInit& row) {
     std::shared_ptr<SeqField const> field = fields.findById(row.fieldId);
     if (!field) {
         SeqProcInstructionTableError error("SeqArgumentTable: Argument with Id=");
-        error << row.id << " (name=\"" << orEmpty(row.name) << "\"): "
+        error << row.id << " (name=\"" << vorel::orEmpty(row.name) << "\"): "
               << "could not find SeqField with fieldId=" << row.fieldId;
         throw error;
     }
@@ -32,8 +32,8 @@ void SeqArgumentTable::add(const SeqArgumentInit& row) {
     argument->field = field;
     argument->id = row.id;
     // A missing name or prefix counts as empty: unnamed, an immediate.
-    argument->name = orEmpty(row.name);
-    argument->registerPrefix = orEmpty(row.registerPrefix);
+    argument->name = vorel::orEmpty(row.name);
+    argument->registerPrefix = vorel::orEmpty(row.registerPrefix);
     argument->min = row.min;
     argument->max = row.max;
     if (argument->max < argument->min) {

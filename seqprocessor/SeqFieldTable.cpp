@@ -20,7 +20,7 @@ void SeqFieldTable::add(const SeqFieldInit& row) {
     // Beyond these bounds the mask computation would shift by 64 or more.
     if (row.lsb > row.msb || row.msb > 63) {
         SeqProcInstructionTableError error("SeqFieldTable: Field with Id=");
-        error << row.id << " (name=\"" << orEmpty(row.name)
+        error << row.id << " (name=\"" << vorel::orEmpty(row.name)
               << "\"): invalid bit range msb=" << row.msb << " lsb=" << row.lsb
               << " (need lsb <= msb <= 63)";
         throw error;
@@ -28,7 +28,7 @@ void SeqFieldTable::add(const SeqFieldInit& row) {
     auto field = std::make_shared<SeqField>();
     field->id = row.id;
     // A row without a name is entered by id only.
-    field->name = orEmpty(row.name);
+    field->name = vorel::orEmpty(row.name);
     field->lsb = row.lsb;
     // Twice the top bit minus one, so that a 64-bit field gets all 64 bits.
     field->mask = 2 * (uint64_t(1) << (row.msb - row.lsb)) - 1;

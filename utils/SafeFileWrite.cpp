@@ -18,6 +18,7 @@
 
 #include "utils/SaveSignals.h"
 
+namespace vorel {
 namespace {
 
 class FileDescriptor {
@@ -192,12 +193,8 @@ public:
     // cannot take them.
     bool create(const std::string& folder, const struct stat* old, int oldFile) {
         static const char prefix[] = ".vorel";
-        const size_t letters = folder.size() + sizeof prefix - 1;
-        if (letters + 6 >= sizeof temporaryName)
-            return false;
-        std::memcpy(temporaryName, folder.data(), folder.size());
-        std::memcpy(temporaryName + folder.size(), prefix, sizeof prefix - 1);
-        temporaryName[letters + 6] = '\0';
+        std::string name = folder + prefix + "XXXXXX";
+        const size_t letters = name.size() - 6;
 
         struct timespec now {};
         clock_gettime(CLOCK_REALTIME, &now);
@@ -208,9 +205,9 @@ public:
         // set; a new name gets its bits from the kernel, as any new file.
         const mode_t mode = old != nullptr ? 0600 : 0666;
         for (int attempt = 0; attempt < 100 && !fd; ++attempt) {
-            pickLetters(temporaryName + letters, state);
-            const int raw =
-                createTemporary(O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode);
+            pickLetters(&name[letters], state);
+            const int raw = createTemporary(
+                name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode);
             if (raw >= 0)
                 fd.reset(raw);
             else if (errno != EEXIST)
@@ -358,3 +355,5 @@ int saveCounted(const std::string& fileName, const std::function<int(std::ostrea
     reportSaveFailure(result, fileName, "Could not open file \"" + fileName + "\" for writing");
     return -1;
 }
+
+} // namespace vorel

@@ -27,6 +27,8 @@
 #include <ostream>
 #include <string>
 
+namespace vorel {
+
 enum class SaveResult {
     saved,
     // Refused: a missing folder, a directory, no permission, a loop of links.
@@ -59,3 +61,5 @@ void reportSaveFailure(SaveResult result, const std::string& fileName,
 // whose line for a name that could not be opened is then
 // "Could not open file "<name>" for writing".
 int saveCounted(const std::string& fileName, const std::function<int(std::ostream&)>& write);
+
+} // namespace vorel

@@ -6,14 +6,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
 
-char temporaryName[PATH_MAX];
-
+namespace vorel {
 namespace {
 
+// The temporary file's name, for the handler, which may not allocate.
+char temporaryName[PATH_MAX];
 volatile sig_atomic_t temporaryExists = 0;
 
 // Whether a signal that a handler may catch ends the process by default: all
@@ -88,8 +90,14 @@ void removeTemporaryAndEnd(int sig) {
 
 } // namespace
 
-int createTemporary(int flags, mode_t mode) {
+int createTemporary(const char* name, int flags, mode_t mode) {
+    const size_t length = std::strlen(name);
+    if (length >= sizeof temporaryName) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
     SignalsHeld held;
+    std::memcpy(temporaryName, name, length + 1);
     const int fd = open(temporaryName, flags, mode);
     if (fd >= 0)
         temporaryExists = 1;
@@ -161,3 +169,5 @@ bool SignalsDuringSave::takeOver(int sig, const struct sigaction& action) {
     sigaction(sig, &previous[sig], nullptr);
     return false;
 }
+
+} // namespace vorel

@@ -1,23 +1,21 @@
 // The signal side of a save (utils/SafeFileWrite.h): the handler that removes
 // the temporary file, or names it, before an ending signal ends the process.
-// It makes only async-signal-safe calls: the name waits for it here, made
-// before the file exists, and its line goes out through write(2). The file
-// comes and goes only through the calls below, which hold the ending signals
-// back meanwhile, so that the handler never meets a file whose name is not
-// noted yet, nor a noted name that is someone else's file.
+// It makes only async-signal-safe calls: the name waits for it in this
+// unit, copied before the file exists, and its line goes out through
+// write(2). The file comes and goes only through the calls below, which hold
+// the ending signals back meanwhile, so that the handler never meets a file
+// whose name is not noted yet, nor a noted name that is someone else's file.
 #pragma once
 
-#include <limits.h>
 #include <signal.h>
 #include <stddef.h>
 #include <sys/types.h>
 
-// The name of the save's temporary file, written by the save before it
-// creates the file.
-extern char temporaryName[PATH_MAX];
+namespace vorel {
 
-// open(2) of temporaryName; the file is noted for the handler when it opens.
-int createTemporary(int flags, mode_t mode);
+// open(2) of `name`, noted for the handler when it opens; a name longer than
+// PATH_MAX - 1 bytes fails with ENAMETOOLONG.
+int createTemporary(const char* name, int flags, mode_t mode);
 // rename(2) of the temporary file over `target`; where that is refused the
 // temporary file is removed, and the result is false.
 bool renameTemporary(const char* target);
@@ -46,3 +44,5 @@ private:
     struct sigaction previous[NSIG];
     bool installed[NSIG] = {};
 };
+
+} // namespace vorel

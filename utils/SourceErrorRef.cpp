@@ -69,7 +69,7 @@ std::string SourceErrorRef::pointToTextInSource() const {
     // The line is shown as the log shows it, every NUL byte as the two
     // characters "\0": the excerpt and its pointer read the same wherever the
     // text ends up, and the log does not shift the carets.
-    std::string r = loggable(text);
+    std::string r = vorel::loggable(text);
     replaceAll(r, "\t", "    ");
     if (r.front() != '\n')
         r.insert(r.begin(), '\n');

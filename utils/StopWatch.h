@@ -111,6 +111,8 @@ private:
     }
 };
 
+namespace vorel {
+
 // One report line per timer, with precision 3, each ended by a line end.
 template <class Clock>
 std::string timerReport(const std::vector<std::shared_ptr<StopWatch<Clock>>>& timers) {
@@ -121,3 +123,5 @@ std::string timerReport(const std::vector<std::shared_ptr<StopWatch<Clock>>>& ti
     }
     return text.str();
 }
+
+} // namespace vorel

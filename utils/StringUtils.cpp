@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -53,7 +54,7 @@ std::out_of_range integerOutOfRangeError(const std::string& text, unsigned bytes
                                        " integer"));
 }
 
-std::string exceptionText(const std::exception& error) {
+std::string vorel::exceptionText(const std::exception& error) {
     if (const auto* invalid = dynamic_cast<const InvalidIntegerError*>(&error))
         return invalid->wholeText();
     return error.what();
@@ -120,6 +121,12 @@ void stringToInt(unsigned long long& value, const std::string& text) {
     storeUnsigned(value, text);
 }
 
+namespace {
+
+// The va_list side of strprintf.
+int vstrprintf(std::string& out, const char* format, va_list args)
+    __attribute__((format(printf, 2, 0)));
+
 int vstrprintf(std::string& out, const char* format, va_list args) {
     va_list again;
     va_copy(again, args);
@@ -143,6 +150,8 @@ int vstrprintf(std::string& out, const char* format, va_list args) {
     va_end(again);
     return static_cast<int>(out.size());
 }
+
+} // namespace
 
 int strprintf(std::string& out, const char* format, ...) {
     va_list args;
@@ -205,7 +214,7 @@ const char* signalToString(int signal) {
     }
 }
 
-std::string loggable(const std::string& text) {
+std::string vorel::loggable(const std::string& text) {
     if (text.find('\0') == std::string::npos)
         return text;
     std::string out;

@@ -1,8 +1,9 @@
 // String building with a single reservation, whole-string integer parsing with
-// exact error texts, and small text helpers.
+// exact error texts, and small text helpers. The helpers that only the
+// project's own code calls stand in the namespace vorel, out of the way of a
+// program that links the libraries.
 #pragma once
 
-#include <cstdarg>
 #include <cstddef>
 #include <cstring>
 #include <stdexcept>
@@ -18,6 +19,8 @@ size_t decimalStringLength(unsigned short value);
 size_t decimalStringLength(long long value);
 size_t decimalStringLength(int value);
 size_t decimalStringLength(short value);
+
+namespace vorel {
 
 // Pieces of stringCat/append_: NUL-terminated strings, std::string (and
 // string views), single chars, and integers in decimal.
@@ -66,9 +69,11 @@ void appendStringPiece(std::string& out, I value) {
     out.append(std::to_string(value));
 }
 
+} // namespace vorel
+
 // Adds the counted length of every piece to length.
 template <typename... Pieces> void addLength(size_t& length, const Pieces&... pieces) {
-    ((length += stringPieceLength(pieces)), ...);
+    ((length += vorel::stringPieceLength(pieces)), ...);
 }
 
 // Appends the pieces to out; with reserve true, memory for all of them is
@@ -80,7 +85,7 @@ void append_(bool reserve, std::string& out, const Pieces&... pieces) {
         addLength(length, pieces...);
         out.reserve(length);
     }
-    (appendStringPiece(out, pieces), ...);
+    (vorel::appendStringPiece(out, pieces), ...);
 }
 
 // The pieces joined, built with exactly one reservation.
@@ -111,8 +116,10 @@ private:
 InvalidIntegerError invalidIntegerError(const std::string& text, size_t index);
 std::out_of_range integerOutOfRangeError(const std::string& text, unsigned bytes, bool isSigned);
 
+namespace vorel {
 // The text of an exception: what(), or the whole text of the error above.
 std::string exceptionText(const std::exception& error);
+} // namespace vorel
 
 // The whole text must be one integer in C notation (0x hexadecimal, leading 0
 // octal, else decimal). Throws std::invalid_argument or std::out_of_range and
@@ -129,10 +136,6 @@ void stringToInt(unsigned long long& value, const std::string& text);
 // printf into out, any length. Returns out's new size, or the formatter's
 // negative result (out unchanged).
 int strprintf(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
-// The va_list form has its own name: on x86-64 a va_list is a pointer, and an
-// overload would catch ordinary variadic calls that pass one pointer.
-int vstrprintf(std::string& out, const char* format, va_list args)
-    __attribute__((format(printf, 2, 0)));
 
 // Only 'a'-'z' (respectively 'A'-'Z') change; other bytes stay as they are.
 std::string toUpper(const std::string& text);
@@ -140,6 +143,8 @@ std::string toLower(const std::string& text);
 
 // Replaced text is not searched again. An empty from changes nothing.
 void replaceAll(std::string& text, const std::string& from, const std::string& to);
+
+namespace vorel {
 
 // The text with every NUL byte written as "\0": log lines are printed as C
 // strings and would end at the first NUL of a source line. Source excerpts
@@ -151,5 +156,7 @@ std::string loggable(const std::string& text);
 inline const char* orEmpty(const char* text) {
     return text != nullptr ? text : "";
 }
+
+} // namespace vorel
 
 const char* signalToString(int signal);

@@ -339,7 +339,7 @@ TEST(AssemblerError, DebugLogShowsTheWholeErrorOfALineWithANulByte) {
     // The logged error is the report's own text, which shows the NUL as \0:
     // the line, past the NUL, and the pointer under "xyz".
     const std::string text = rig.errors[0]->text();
-    EXPECT_EQ(text.find('\0'), std::string::npos) << loggable(text);
+    EXPECT_EQ(text.find('\0'), std::string::npos) << vorel::loggable(text);
     EXPECT_NE(log.find("caught AsmError ('" + text + "')"), std::string::npos) << log;
     EXPECT_NE(log.find("\nxyz #a\\0tail\n^^^\n"), std::string::npos) << log;
 }

@@ -87,7 +87,7 @@ private:
 
 struct ReplaceCase {
     ReplaceCase(
-        std::string name, std::string target, SaveResult expected,
+        std::string name, std::string target, vorel::SaveResult expected,
         std::function<void(const Scene&)> prepare = [](const Scene&) {})
         : name(std::move(name)), target(target), expected(expected),
           prepare(std::move(prepare)), lands{target} {}
@@ -147,7 +147,7 @@ struct ReplaceCase {
 
     std::string name;
     std::string target; // inside the case folder, ending in .hex
-    SaveResult expected;
+    vorel::SaveResult expected;
     std::function<void(const Scene&)> prepare;
     std::vector<std::string> lands;
     bool writtenInPlace = false;
@@ -205,7 +205,7 @@ std::string accessList(mode_t mode, uint32_t reader) {
 }
 
 std::vector<ReplaceCase> replaceCases() {
-    using R = SaveResult;
+    using R = vorel::SaveResult;
     std::vector<ReplaceCase> cases;
 
     // A plain file is replaced whole and keeps its permission bits; one that
@@ -239,7 +239,7 @@ std::vector<ReplaceCase> replaceCases() {
         bool usersFolder; // else the caller's
         Whose file;
         mode_t fileMode;
-        SaveResult expected;
+        vorel::SaveResult expected;
     };
     const UserCase userCases[] = {
         {"FolderNotWritable", 0555, false, usersFile, 0644, R::saved},
@@ -526,17 +526,17 @@ bool attributesCanBeSet() {
                     0) == 0;
 }
 
-const char* resultName(SaveResult result) {
+const char* resultName(vorel::SaveResult result) {
     switch (result) {
-    case SaveResult::saved:
+    case vorel::SaveResult::saved:
         return "saved";
-    case SaveResult::notOpened:
+    case vorel::SaveResult::notOpened:
         return "notOpened";
-    case SaveResult::notWritten:
+    case vorel::SaveResult::notWritten:
         return "notWritten";
-    case SaveResult::emptied:
+    case vorel::SaveResult::emptied:
         return "emptied";
-    case SaveResult::incomplete:
+    case vorel::SaveResult::incomplete:
         return "incomplete";
     }
     return "?";
@@ -571,7 +571,7 @@ protected:
     // Makes the case's folder, saves over its target as the case says and
     // checks that everything in the folder is as it was but what the new text
     // went into. `save` gives the result and the new text it wrote.
-    void check(const std::function<SaveResult(const TempFolder&, const ChildSetup&)>& save,
+    void check(const std::function<vorel::SaveResult(const TempFolder&, const ChildSetup&)>& save,
                const std::string& text) {
         const ReplaceCase& c = GetParam();
         TempFolder dir;
@@ -585,16 +585,16 @@ protected:
         setup.fileSizeBytes = c.limit;
         setup.ignoreFileSizeSignal = c.fileSizeSignalIgnored;
         const mode_t mask = umask(c.umask);
-        const SaveResult result = save(dir, setup);
+        const vorel::SaveResult result = save(dir, setup);
         umask(mask);
         EXPECT_EQ(resultName(result), std::string(resultName(c.expected)));
 
         const FolderSnapshot after = snapshotOf(dir.path());
         FolderSnapshot expected = before;
-        if (c.expected == SaveResult::saved || c.expected == SaveResult::emptied ||
-            c.expected == SaveResult::incomplete) {
-            const std::string left = c.expected == SaveResult::emptied ? ""
-                                     : c.expected == SaveResult::incomplete
+        if (c.expected == vorel::SaveResult::saved || c.expected == vorel::SaveResult::emptied ||
+            c.expected == vorel::SaveResult::incomplete) {
+            const std::string left = c.expected == vorel::SaveResult::emptied ? ""
+                                     : c.expected == vorel::SaveResult::incomplete
                                          ? text.substr(0, c.limit)
                                          : text;
             const uid_t owner = c.asOrdinaryUser ? user.uid : geteuid();
@@ -630,14 +630,14 @@ TEST_P(FileReplace, ThroughTheSave) {
         [&](const TempFolder& dir, const ChildSetup& setup) {
             const ChildEnd end = runInChild(
                 [&] {
-                    return int(saveFileSafely(dir / c.target, [&](std::ostream& os) {
+                    return int(vorel::saveFileSafely(dir / c.target, [&](std::ostream& os) {
                         os << text;
                         return true;
                     }));
                 },
                 setup);
             EXPECT_EQ(end.signal, 0);
-            return SaveResult(end.status);
+            return vorel::SaveResult(end.status);
         },
         text);
 }
@@ -653,22 +653,22 @@ TEST_P(FileReplace, ThroughARun) {
             const ProgramRun run =
                 runVorelasm(dir.path(), {"-o", base, source / "prog.s"}, options);
             if (run.status == 0)
-                return SaveResult::saved;
+                return vorel::SaveResult::saved;
             EXPECT_EQ(run.status, 1) << run.err;
             EXPECT_NE(run.err.find("could not write " + c.target + "\n"), std::string::npos)
                 << run.err;
             if (run.err.find("ERROR: could not open file " + c.target + " for writing\n") !=
                 std::string::npos)
-                return SaveResult::notOpened;
+                return vorel::SaveResult::notOpened;
             EXPECT_NE(run.err.find("ERROR: could not write file " + c.target + "\n"),
                       std::string::npos)
                 << run.err;
             if (run.err.find("ERROR: file " + c.target + " was left empty\n") != std::string::npos)
-                return SaveResult::emptied;
+                return vorel::SaveResult::emptied;
             // The program does not tell these two apart; the folder shows
             // which one it was.
-            return c.expected == SaveResult::incomplete ? SaveResult::incomplete
-                                                        : SaveResult::notWritten;
+            return c.expected == vorel::SaveResult::incomplete ? vorel::SaveResult::incomplete
+                                                               : vorel::SaveResult::notWritten;
         },
         hexText({nop, stop}));
 }

@@ -62,10 +62,11 @@ TEST_F(SafeFileWrite, FailedTextLeavesTheTargetAsItWas) {
                                                    ? std::vector<std::string>{"a.hex", "b.hex"}
                                                    : std::vector<std::string>{"a.hex"};
 
-        EXPECT_EQ(saveFileSafely(dir / "a.hex", halfThenFail), SaveResult::notWritten);
+        EXPECT_EQ(vorel::saveFileSafely(dir / "a.hex", halfThenFail),
+                  vorel::SaveResult::notWritten);
         for (const std::string& name : names)
             EXPECT_EQ(dir.read(name), "earlier\n") << name;
-        EXPECT_THROW(saveFileSafely(dir / "a.hex", throws), std::runtime_error);
+        EXPECT_THROW(vorel::saveFileSafely(dir / "a.hex", throws), std::runtime_error);
         for (const std::string& name : names)
             EXPECT_EQ(dir.read(name), "earlier\n") << name;
         EXPECT_EQ(dir.entries(), names);
@@ -80,7 +81,8 @@ TEST_F(SafeFileWrite, FifoIsWrittenNotReplaced) {
     // text fits the pipe's buffer.
     const int reader = open((dir / "pipe.hex").c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
-    EXPECT_EQ(saveFileSafely(dir / "pipe.hex", writes("through the pipe\n")), SaveResult::saved);
+    EXPECT_EQ(vorel::saveFileSafely(dir / "pipe.hex", writes("through the pipe\n")),
+              vorel::SaveResult::saved);
     char buffer[64];
     const ssize_t got = ::read(reader, buffer, sizeof buffer);
     close(reader);
@@ -142,7 +144,7 @@ TEST_F(SafeFileWrite, TemporaryFileIsBesideTheTargetAndClosedOnExec) {
             os << "new\n";
             return true;
         };
-        EXPECT_EQ(saveFileSafely(dir / "a.hex", look), SaveResult::saved);
+        EXPECT_EQ(vorel::saveFileSafely(dir / "a.hex", look), vorel::SaveResult::saved);
         ASSERT_EQ(seen.size(), 1u);
         EXPECT_EQ(seen[0].size(), std::string(".vorelXXXXXX").size()) << seen[0];
         EXPECT_EQ(seen[0].rfind(".vorel", 0), 0u) << seen[0];
@@ -196,7 +198,7 @@ TEST_F(SafeFileWrite, EndingSignalRemovesTheTemporaryFile) {
                         os << " and the rest\n";
                         return true;
                     };
-                    saveFileSafely(dir / "a.hex", interrupted);
+                    vorel::saveFileSafely(dir / "a.hex", interrupted);
                     return 0;
                 },
                 setup);
@@ -240,29 +242,30 @@ TEST_F(SafeFileWrite, SignalsKeepTheirActionsAroundASave) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const int result = runInChild([&] {
-                               signal(SIGTERM, c.action);
-                               signal(SIGINT, SIG_DFL);
-                               const auto raising = [&](std::ostream& os) {
-                                   if (c.action != SIG_DFL)
-                                       raise(SIGTERM);
-                                   os << "new\n";
-                                   return true;
-                               };
-                               std::vector<void (*)(int)> before(NSIG);
-                               for (int sig = 1; sig < NSIG; ++sig)
-                                   before[sig] = actionOf(sig);
-                               if (saveFileSafely(dir / "a.hex", raising) != SaveResult::saved)
-                                   return int(notSaved);
-                               for (int sig = 1; sig < NSIG; ++sig)
-                                   if (actionOf(sig) != before[sig])
-                                       return int(actionChanged);
-                               if (actionOf(SIGTERM) != c.action || actionOf(SIGXFSZ) != SIG_DFL)
-                                   return int(actionChanged);
-                               if (c.action == countSignal && caught != 1)
-                                   return int(handlerNotRun);
-                               return int(savedAndKept);
-                           }).status;
+        const int result =
+            runInChild([&] {
+                signal(SIGTERM, c.action);
+                signal(SIGINT, SIG_DFL);
+                const auto raising = [&](std::ostream& os) {
+                    if (c.action != SIG_DFL)
+                        raise(SIGTERM);
+                    os << "new\n";
+                    return true;
+                };
+                std::vector<void (*)(int)> before(NSIG);
+                for (int sig = 1; sig < NSIG; ++sig)
+                    before[sig] = actionOf(sig);
+                if (vorel::saveFileSafely(dir / "a.hex", raising) != vorel::SaveResult::saved)
+                    return int(notSaved);
+                for (int sig = 1; sig < NSIG; ++sig)
+                    if (actionOf(sig) != before[sig])
+                        return int(actionChanged);
+                if (actionOf(SIGTERM) != c.action || actionOf(SIGXFSZ) != SIG_DFL)
+                    return int(actionChanged);
+                if (c.action == countSignal && caught != 1)
+                    return int(handlerNotRun);
+                return int(savedAndKept);
+            }).status;
         EXPECT_EQ(result, savedAndKept);
         EXPECT_EQ(dir.read("a.hex"), "new\n");
         EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.hex"});
@@ -293,9 +296,9 @@ TEST_F(SafeFileWrite, TemporaryFileThatCannotBeRemovedIsNamed) {
     for (const auto& save : saves) {
         SCOPED_TRACE(save.name);
         captureStderr();
-        const SaveResult result = saveFileSafely(target, writes(save.text));
+        const vorel::SaveResult result = vorel::saveFileSafely(target, writes(save.text));
         const std::string err = capturedStderr();
-        EXPECT_EQ(result, SaveResult::saved);
+        EXPECT_EQ(result, vorel::SaveResult::saved);
         EXPECT_EQ(dir.read("sub/a.hex"), save.text);
         const std::vector<std::string> now = dir.temporaryFiles("sub");
         ASSERT_EQ(now.size(), left.size() + 1) << err;
@@ -320,9 +323,9 @@ TEST_F(SafeFileWrite, TemporaryFileRemovedMeanwhileIsNotNamed) {
         return true;
     };
     captureStderr();
-    const SaveResult result = saveFileSafely(dir / "a.hex", removesIt);
+    const vorel::SaveResult result = vorel::saveFileSafely(dir / "a.hex", removesIt);
     EXPECT_EQ(capturedStderr(), "");
-    EXPECT_EQ(result, SaveResult::saved);
+    EXPECT_EQ(result, vorel::SaveResult::saved);
     EXPECT_EQ(dir.read("a.hex"), "new\n");
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.hex"});
 }
@@ -344,7 +347,7 @@ TEST_F(SafeFileWrite, EndingSignalNamesTheTemporaryFileItCannotRemove) {
             if (err < 0 || dup2(err, STDERR_FILENO) < 0)
                 return 1;
             signal(SIGTERM, SIG_DFL);
-            saveFileSafely(dir / "sub/a.hex", [](std::ostream& os) {
+            vorel::saveFileSafely(dir / "sub/a.hex", [](std::ostream& os) {
                 os << "half";
                 raise(SIGTERM);
                 os << " and the rest\n";

@@ -10,24 +10,24 @@
 
 namespace {
 
-std::string reported(SaveResult result) {
+std::string reported(vorel::SaveResult result) {
     std::ostringstream captured;
     std::streambuf* const saved = std::cerr.rdbuf(captured.rdbuf());
-    reportSaveFailure(result, "out/x.hex", "caller: cannot open out/x.hex");
+    vorel::reportSaveFailure(result, "out/x.hex", "caller: cannot open out/x.hex");
     std::cerr.rdbuf(saved);
     return captured.str();
 }
 
 TEST(SaveReport, EachResultHasItsLines) {
     const struct {
-        SaveResult result;
+        vorel::SaveResult result;
         const char* lines;
     } cases[] = {
-        {SaveResult::saved, ""},
-        {SaveResult::notOpened, "caller: cannot open out/x.hex\n"},
-        {SaveResult::notWritten, "ERROR: could not write file out/x.hex\n"},
-        {SaveResult::incomplete, "ERROR: could not write file out/x.hex\n"},
-        {SaveResult::emptied,
+        {vorel::SaveResult::saved, ""},
+        {vorel::SaveResult::notOpened, "caller: cannot open out/x.hex\n"},
+        {vorel::SaveResult::notWritten, "ERROR: could not write file out/x.hex\n"},
+        {vorel::SaveResult::incomplete, "ERROR: could not write file out/x.hex\n"},
+        {vorel::SaveResult::emptied,
          "ERROR: could not write file out/x.hex\nERROR: file out/x.hex was left empty\n"},
     };
     for (const auto& c : cases)

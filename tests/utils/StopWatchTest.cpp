@@ -79,8 +79,8 @@ TEST(StopWatch, ReportOfAListHasOneLinePerTimer) {
     parse->setCount(120);
     auto idle = std::make_shared<StopWatch<ManualClock>>("assemble", "instruction");
     std::vector<std::shared_ptr<StopWatch<ManualClock>>> timers{parse, idle};
-    EXPECT_EQ(timerReport(timers), printed(*parse) + "\n" + printed(*idle) + "\n");
-    EXPECT_EQ(timerReport(decltype(timers){}), "");
+    EXPECT_EQ(vorel::timerReport(timers), printed(*parse) + "\n" + printed(*idle) + "\n");
+    EXPECT_EQ(vorel::timerReport(decltype(timers){}), "");
 }
 
 TEST(StopWatch, StreamStaysScientific) {

@@ -80,14 +80,14 @@ TEST(StringToInt, InvalidTextKeepsItsNulBytes) {
         long long value = 0;
         try {
             stringToInt(value, c.text);
-            ADD_FAILURE() << "no error for " << loggable(c.text);
+            ADD_FAILURE() << "no error for " << vorel::loggable(c.text);
         } catch (const std::invalid_argument& e) {
-            EXPECT_EQ(exceptionText(e), c.message) << loggable(c.text);
+            EXPECT_EQ(vorel::exceptionText(e), c.message) << vorel::loggable(c.text);
             EXPECT_EQ(std::string(e.what()), c.message.substr(0, c.message.find('\0')));
         }
     }
-    EXPECT_EQ(exceptionText(std::runtime_error("plain")), "plain");
-    EXPECT_EQ(exceptionText(integerOutOfRangeError("70000", 2, false)),
+    EXPECT_EQ(vorel::exceptionText(std::runtime_error("plain")), "plain");
+    EXPECT_EQ(vorel::exceptionText(integerOutOfRangeError("70000", 2, false)),
               "Value '70000' is out of range for an 16 bits unsigned integer");
 }
 
@@ -204,9 +204,9 @@ TEST(StringHelpers, ReplaceAll) {
 
 TEST(StringHelpers, LoggableShowsEveryNul) {
     using namespace std::string_literals;
-    EXPECT_EQ(loggable("a\0b\0\0"s), "a\\0b\\0\\0");
-    EXPECT_EQ(loggable("\0"s), "\\0");
-    EXPECT_EQ(loggable("plain"), "plain");
+    EXPECT_EQ(vorel::loggable("a\0b\0\0"s), "a\\0b\\0\\0");
+    EXPECT_EQ(vorel::loggable("\0"s), "\\0");
+    EXPECT_EQ(vorel::loggable("plain"), "plain");
 }
 
 TEST(StringHelpers, Strprintf) {
