@@ -80,13 +80,11 @@ std::shared_ptr<const SourceLine> SourceReader::nextLine(bool concat) {
     }
     // Past the last number a line would wrap to a negative one, and every
     // message about it would point nowhere. The line is left unread, so each
-    // further call fails alike.
-    if (lineCounter == lastLineNr) {
-        const std::string source =
-            sourceName ? stringCat("Source '", *sourceName, "'") : std::string("Source");
-        throw std::runtime_error(stringCat(source, " has more than ", lastLineNr,
+    // further call fails alike. The text names no source, as the one who
+    // reports it names the source already.
+    if (lineCounter == lastLineNr)
+        throw std::runtime_error(stringCat("Source has more than ", lastLineNr,
                                            " lines: numbering ends at line ", lastLineNr));
-    }
     ++lineCounter;
     std::string text = nextLineContents();
     if (currentLine && concat)

@@ -79,7 +79,7 @@ TEST(ReadFailure, FacadeRecordsItAndEncodesNothing) {
 // A source longer than the line numbers reach fails where they end, instead
 // of assembling the lines past it under negative numbers.
 TEST(ReadFailure, SourcePastTheLastLineNumberFailsNamingThatLine) {
-    const std::string tooLong = "Could not read source 'big.s': Source 'big.s' has more than "
+    const std::string tooLong = "Could not read source 'big.s': Source has more than "
                                 "2147483647 lines: numbering ends at line 2147483647";
     AssemblerRig rig;
     DeepReader<StringSourceReader> reader(INT_MAX - 2, source, "big.s");

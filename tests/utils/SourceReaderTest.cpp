@@ -296,9 +296,9 @@ TEST_F(SourceReaders, NumberingEndsAtTheLastLineNumber) {
             ASSERT_TRUE(a && b) << reader->name();
             EXPECT_EQ(a->lineNr, INT_MAX - 1);
             EXPECT_EQ(b->getSourceRef(), reader->name() + ":2147483647");
+            // The reader's text leaves the naming of the source to its reporter.
             const std::string expected =
-                "Source '" + reader->name() +
-                "' has more than 2147483647 lines: numbering ends at line 2147483647";
+                "Source has more than 2147483647 lines: numbering ends at line 2147483647";
             for (int call = 0; call < 2; ++call) {
                 if (tooLong)
                     EXPECT_EQ(nextLineError(*reader), expected) << "call " << call;
