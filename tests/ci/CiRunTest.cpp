@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <optional>
 #include <ostream>
-#include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ProgramRun.h"
@@ -33,6 +33,10 @@ std::string sleepingTest() {
 }
 const std::string failingTest = "sh -c [[exit 1]]";
 
+std::string script() {
+    return std::string(VOREL_SOURCE_DIR) + "/.ci/run";
+}
+
 // The kernel's protections of links in sticky folders, which the script once
 // turned on for its run: the whole machine saw them.
 std::string linkProtections() {
@@ -46,12 +50,7 @@ public:
     explicit StandInTree(const std::string& test) {
         namespace fs = std::filesystem;
         fs::create_directories(dir / "tree/.ci");
-        const std::string script = std::string(VOREL_SOURCE_DIR) + "/.ci/run";
-        // One that wrote the machine's settings would change them for every
-        // process on it while the tests run.
-        if (readFile(script).find("/proc/sys") != std::string::npos)
-            throw std::runtime_error(script + " names /proc/sys");
-        fs::copy_file(script, dir / "tree/.ci/run");
+        fs::copy_file(script(), dir / "tree/.ci/run");
         chmod((dir / "tree/.ci/run").c_str(), 0755);
         dir.write("tree/CMakeLists.txt", "cmake_minimum_required(VERSION 3.20)\n"
                                          "project(standin NONE)\n"
@@ -157,6 +156,24 @@ TEST(CiRun, FailedStageEndsTheRunWithItsSummary) {
     const std::string summary = "ran: tests: FAILED " + ctest + "\n0 passed, 1 failed\n";
     EXPECT_TRUE(endsWith(tree.output(), summary)) << tree.output();
     EXPECT_NE(tree.log().find(ctest + "\n"), std::string::npos) << tree.log();
+}
+
+// The script's text run under a name whose folder is not there: it cannot
+// enter its clone, so it says so and stops before a stage could build or
+// write in the folder it was started from.
+TEST(CiRun, StopsWhenItCannotEnterItsClone) {
+    const TempFolder caller;
+    RunOptions options;
+    options.setup.folder = caller.path();
+    const ProgramRun run =
+        runProgram("/bin/bash", {"-c", readFile(script()), "missing/.ci/run"}, options);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("missing/.ci/run: cannot enter the top of the clone "
+                           "(missing/.ci/..): nothing was built or run\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(caller.entries(), std::vector<std::string>{});
 }
 
 } // namespace
