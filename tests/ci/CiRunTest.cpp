@@ -1,7 +1,8 @@
 // .ci/run on a stand-in tree whose one test sleeps or fails: a signal to the
 // script's process group ends the running stage along with the script, a
 // failed stage ends the run with its summary and a failing status, and the
-// machine's settings read the same before, during and after a run.
+// machine's settings read the same before, during and after a run. A run that
+// cannot enter its clone stops before any stage.
 #include <gtest/gtest.h>
 
 #include <signal.h>
