@@ -1,10 +1,11 @@
 // The signal side of a save (utils/SafeFileWrite.h): the handler that removes
 // the temporary file, or names it, before an ending signal ends the process.
-// It makes only async-signal-safe calls: the name waits for it in this
-// unit, copied before the file exists, and its line goes out through
-// write(2). The file comes and goes only through the calls below, which hold
-// the ending signals back meanwhile, so that the handler never meets a file
-// whose name is not noted yet, nor a noted name that is someone else's file.
+// It makes only async-signal-safe calls: createTemporary copies the name
+// where the handler finds it before the file exists, and the handler's line
+// goes out through write(2). The file comes and goes only through the calls
+// below, which hold the ending signals back meanwhile, so that the handler
+// never meets a file whose name is not noted yet, nor a noted name that is
+// someone else's file.
 #pragma once
 
 #include <signal.h>

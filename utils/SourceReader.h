@@ -37,8 +37,8 @@ public:
     // The next line, or an empty pointer at the end of the source. With concat
     // true the text is appended to the previous line (same object, same
     // number). A line nobody else holds any more is refilled, not reallocated.
-    // A line past number INT_MAX is not read: std::runtime_error names the
-    // source and that last number instead.
+    // A line past number INT_MAX is not read: std::runtime_error names that
+    // last number instead, and leaves naming the source to its reporter.
     std::shared_ptr<const SourceLine> nextLine(bool concat);
 
     // New lines are made in the pool while one is set (none: the heap). The

@@ -124,10 +124,8 @@ void stringToInt(unsigned long long& value, const std::string& text) {
 namespace {
 
 // The va_list side of strprintf.
-int vstrprintf(std::string& out, const char* format, va_list args)
-    __attribute__((format(printf, 2, 0)));
-
-int vstrprintf(std::string& out, const char* format, va_list args) {
+__attribute__((format(printf, 2, 0))) int vstrprintf(std::string& out, const char* format,
+                                                     va_list args) {
     va_list again;
     va_copy(again, args);
     char buffer[1024];

@@ -4,13 +4,11 @@
 // calls the program's functions nor touches its variable.
 #include <gtest/gtest.h>
 
-#include <sys/types.h>
-
 #include <cstdarg>
 #include <cstddef>
-#include <cstring>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "Logging.h"
 #include "assembler/seq.h"
